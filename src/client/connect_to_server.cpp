@@ -1,0 +1,105 @@
+#include "main_window/form1.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/yield.h"
+#include "server/chat_protocol.h"
+
+#include <QLineEdit>
+
+namespace {
+// Yields per pass of the connect wait, and how long each may sleep when nothing is pending:
+// together about one pass, and so one progress dot, per second.
+constexpr int YieldsPerPass = 500;
+constexpr int YieldWaitMs = 2;
+} // namespace
+
+void Form1::Command2_Click() {
+    const bool completed = withErrorTrap(
+        *this, [this] { return QStringLiteral("Error while connecting to server ") + remoteHostIPOf(0); },
+        [this] { connectToServer(); });
+    // A failure inside the wait must not leave the window unclosable.
+    if (!completed) connecting = false;
+}
+
+void Form1::connectToServer() {
+    SocketControl& root = Winsock1(0);
+    if (root.State() != SocketState::Closed) {
+        if (isServer) {
+            platform::msgBox(this, QStringLiteral("Cannot connect. Server is running."), platform::MsgButtons::Ok,
+                             platform::MsgIcon::None);
+            return;
+        }
+        const QString question = QStringLiteral("You are already connected to Server:\r\n") + serverHostName +
+                                 QStringLiteral("\r\n\r\nClose current connection?");
+        if (platform::msgBox(this, question, platform::MsgButtons::YesNo, platform::MsgIcon::None) !=
+            platform::MsgResult::Yes)
+            return;
+        root.Close();
+        printLine(QStringLiteral("Connection closed."));
+        platform::doEvents();
+    }
+
+    qint32 shownState = root.State();
+    connectFailed = false;
+    rHostIP.clear();
+    root.setLocalPort(0);
+
+    connectDialog.Show(*this);
+    if (!connectDialog.settingsValid || rHostIP.isEmpty()) return;
+
+    printLine(QStringLiteral("searching Server..."));
+    platform::doEvents();
+    serverHostName = getHostName(rHostIP);
+    platform::doEvents();
+    printLine(QStringLiteral(">>> Parleon Server is: ") + serverHostName + QStringLiteral(" <<<"));
+
+    root.Connect(rHostIP, parleonPort);
+    const float startTime = platform::timer();
+    connecting = true;
+
+    qint32 dotCount = 0;
+    bool closedMeanwhile = false;
+    while (!closedMeanwhile) {
+        if (root.State() != shownState) {
+            shownState = root.State();
+            printLine(QString());
+            printText(socketStateText(shownState));
+        }
+        if (root.State() == SocketState::Connected) break;
+        if (static_cast<float>(startTime + static_cast<float>(connectTimeout)) < platform::timer()) break;
+        if (static_cast<float>(startTime + static_cast<float>(dotCount)) < platform::timer()) {
+            ++dotCount;
+            printText(QStringLiteral("."));
+        }
+        for (int i = 1; i <= YieldsPerPass; ++i) {
+            platform::doEventsWaiting(YieldWaitMs);
+            if (root.State() == SocketState::Closed) {
+                closedMeanwhile = true;
+                break;
+            }
+        }
+    }
+
+    connecting = false;
+    printLine(QString());
+    if (exitPending) {
+        close();
+        return;
+    }
+    if (root.State() == SocketState::Connected) {
+        platform::doEvents();
+        if (connectFailed) return;
+        printLine(QStringLiteral("Connect OK to server ") + root.RemoteHostIP());
+        platform::doEvents();
+        root.SendData(protocol::NickNameCommand + nickName);
+        platform::doEvents();
+        root.Tag = nickName;
+        Text3->setFocus();
+        Text3->setSelection(0, static_cast<int>(Text3->text().size()));
+    } else if (root.State() != SocketState::Closed) {
+        printLine(QStringLiteral("ERROR: Connect timeout (") + QString::number(connectTimeout) +
+                  QStringLiteral(" sec)."));
+        root.Close();
+        printLine(QStringLiteral("Connection closed."));
+    }
+}

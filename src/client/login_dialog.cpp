@@ -1,0 +1,185 @@
+#include "login_dialog.h"
+
+#include "main_window/fonts.h"
+#include "main_window/form1.h"
+#include "main_window/form_controls.h"
+#include "main_window/icon_picture.h"
+#include "main_window/program_icon.h"
+#include "platform/message_box.h"
+#include "platform/number_conversion.h"
+
+#include <QDialog>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <array>
+#include <limits>
+
+namespace {
+
+// What a click on the picture offers as nick names, in turn.
+const std::array<QString, 6> nickSuggestions = {
+    QStringLiteral("NightOwl"),  QStringLiteral("Wanderer"),   QStringLiteral("Chatterbox"),
+    QStringLiteral("Moonbeam"),  QStringLiteral("Pathfinder"), QStringLiteral("Tinkerer"),
+};
+
+// One to three decimal digits with a value from 0 to 255.
+std::optional<quint8> addressByte(const QString& text) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    if (!digits.match(text).hasMatch()) return std::nullopt;
+    const int value = text.toInt();
+    if (value > 255) return std::nullopt;
+    return static_cast<quint8>(value);
+}
+
+} // namespace
+
+class LoginWindow : public QDialog {
+public:
+    LoginWindow(frmLogin& properties, Form1& owner) : QDialog(&owner), m_properties(properties), m_owner(owner) {
+        setObjectName(QStringLiteral("frmLogin"));
+        setWindowTitle(QStringLiteral("Parleon Connect to Server"));
+        setWindowIcon(programIcon());
+        setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint);
+        setFont(formFont());
+        setFixedSize(twipsSize(4350, 1830));
+
+        placeControl<QLabel>(this, "lblLabels", 105, 150, 1320, 270)->setText(QStringLiteral("Server IP Address"));
+        static constexpr const char* boxNames[] = {"TextIP0", "TextIP1", "TextIP2", "TextIP3"};
+        static constexpr const char* dotNames[] = {"Label1_0", "Label1_1", "Label1_2"};
+        for (int i = 0; i < 4; ++i) {
+            TextIP[i] = placeControl<QLineEdit>(this, boxNames[i], 1560 + 720 * i, 120, 495, 285);
+            TextIP[i]->setMaxLength(3);
+            TextIP[i]->installEventFilter(this);
+            connect(TextIP[i], &QLineEdit::textChanged, this, [this, i] { TextIP_Change(i); });
+            if (i < 3) {
+                auto* dot = placeControl<QLabel>(this, dotNames[i], 2160 + 720 * i, 240, 135, 255);
+                dot->setText(QStringLiteral("."));
+                dot->setFont(formFont(true));
+            }
+        }
+        placeControl<QLabel>(this, "Label3", 120, 480, 1215, 255)->setText(QStringLiteral("Server Port"));
+        Text2 = placeControl<QLineEdit>(this, "Text2", 1560, 480, 1215, 285);
+        Text2->setText(QStringLiteral("9843"));
+        Text2->setEnabled(false);
+        placeControl<QLabel>(this, "Label2", 120, 840, 1215, 255)->setText(QStringLiteral("Your Nick Name"));
+        Text1 = placeControl<QLineEdit>(this, "Text1", 1560, 840, 2655, 285);
+        Text1->setMaxLength(std::numeric_limits<int>::max());
+        auto* picture = placeControl<IconPicture>(this, "Picture1", 480, 1200, 615, 615);
+        cmdOK = placeControl<QPushButton>(this, "cmdOK", 1560, 1320, 1140, 390);
+        cmdOK->setText(QStringLiteral("OK"));
+        cmdOK->setDefault(true);
+        cmdCancel = placeControl<QPushButton>(this, "cmdCancel", 2880, 1320, 1140, 390);
+        cmdCancel->setText(QStringLiteral("Cancel"));
+
+        setTabOrder(TextIP[0], TextIP[1]);
+        setTabOrder(TextIP[1], TextIP[2]);
+        setTabOrder(TextIP[2], TextIP[3]);
+        setTabOrder(TextIP[3], Text1);
+        setTabOrder(Text1, cmdOK);
+        setTabOrder(cmdOK, cmdCancel);
+
+        connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+        connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+        connect(picture, &IconPicture::clicked, this, [this] { Picture1_Click(); });
+    }
+
+    void reject() override { cmdCancel_Click(); }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        if (!m_activated) {
+            m_activated = true;
+            Form_Activate();
+        }
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) {
+            for (int i = 0; i < 4; ++i)
+                if (watched == TextIP[i]) TextIP_GotFocus(i);
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+private:
+    void Form_Activate() {
+        const quint8 bytes[4] = {m_properties.lastIP_Byte1, m_properties.lastIP_Byte2, m_properties.lastIP_Byte3,
+                                 m_properties.lastIP_Byte4};
+        for (int i = 0; i < 4; ++i) TextIP[i]->setText(QString::number(bytes[i]));
+        Text1->setText(m_owner.nickName);
+        Text2->setText(QString::number(m_owner.parleonPort));
+        m_properties.settingsValid = false;
+        TextIP[0]->setFocus();
+        // The box may have had the focus already, in which case no focus event selects it.
+        TextIP_GotFocus(0);
+    }
+
+    void TextIP_Change(int index) {
+        if (index == 3) return;
+        if (TextIP[index]->text().size() > 2) TextIP[index + 1]->setFocus();
+    }
+
+    void TextIP_GotFocus(int index) {
+        TextIP[index]->setSelection(0, static_cast<int>(TextIP[index]->text().size()));
+    }
+
+    void cmdOK_Click() {
+        const QString nick = Text1->text();
+        if (nick.size() < 3) {
+            platform::msgBox(this, QStringLiteral("Bad Nick Name. Minimum 3 characters required."),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+            return;
+        }
+        std::array<quint8, 4> bytes{};
+        bool allGood = true;
+        for (int i = 0; i < 4; ++i) {
+            const auto byte = addressByte(TextIP[i]->text());
+            if (byte)
+                bytes[static_cast<size_t>(i)] = *byte;
+            else
+                allGood = false;
+        }
+        if (!allGood) {
+            platform::msgBox(this, QStringLiteral("Bad IP Address. Try something like that: 127.0.0.1"),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Information);
+            return;
+        }
+        m_owner.rHostIP = TextIP[0]->text() + QLatin1Char('.') + TextIP[1]->text() + QLatin1Char('.') +
+                          TextIP[2]->text() + QLatin1Char('.') + TextIP[3]->text();
+        if (const auto port = platform::toLong(Text2->text())) m_owner.parleonPort = *port;
+        m_owner.nickName = nick;
+        m_properties.lastIP_Byte1 = bytes[0];
+        m_properties.lastIP_Byte2 = bytes[1];
+        m_properties.lastIP_Byte3 = bytes[2];
+        m_properties.lastIP_Byte4 = bytes[3];
+        m_properties.settingsValid = true;
+        accept();
+    }
+
+    void cmdCancel_Click() { done(QDialog::Rejected); }
+
+    void Picture1_Click() {
+        const auto position = static_cast<size_t>(m_properties.m_nickSuggestion);
+        Text1->setText(nickSuggestions[position % nickSuggestions.size()]);
+        m_properties.m_nickSuggestion = static_cast<qint32>((position + 1) % nickSuggestions.size());
+    }
+
+    frmLogin& m_properties;
+    Form1& m_owner;
+    std::array<QLineEdit*, 4> TextIP{};
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    bool m_activated = false;
+};
+
+void frmLogin::Show(Form1& owner) {
+    LoginWindow window(*this, owner);
+    window.exec();
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class ErrorReporter;
+
+// Reverse lookup of a dotted IPv4 address to its registered host name. A failure is reported
+// (context "Error while getting Host-Name") and gives "(unknown)".
+QString getHostName(ErrorReporter& reporter, const QString& ip);
+
+// Copies a zero-terminated 8-bit string from memory the resolver owns.
+QString pointerToString(ErrorReporter& reporter, const char* address);
+
+// The outcome of one reverse lookup: the name, or a Windows Sockets error number.
+struct ReverseLookupResult {
+    const char* name = nullptr;
+    qint32 error = 0;
+};
+using ReverseLookup = std::function<ReverseLookupResult(quint32 networkOrderAddress)>;
+
+// Replaces the system resolver; only tests use it, so that no lookup leaves the machine.
+void setReverseLookupForTests(ReverseLookup lookup);

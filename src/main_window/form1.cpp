@@ -1,0 +1,184 @@
+#include "form1.h"
+
+#include "diagnostics/host_name.h"
+
+#include "fonts.h"
+#include "form_controls.h"
+#include "output_box.h"
+#include "program_icon.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <limits>
+
+namespace {
+
+// Key codes as the key handler receives them; only Return matters to the program.
+constexpr int KeyReturn = 13;
+constexpr int ShiftMask = 1;
+constexpr int CtrlMask = 2;
+constexpr int AltMask = 4;
+
+bool isReturnKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+int keyCodeOf(const QKeyEvent& event) {
+    if (isReturnKey(event.key())) return KeyReturn;
+    return event.key() < 0x100 ? event.key() : 0;
+}
+
+int shiftStateOf(const QKeyEvent& event) {
+    int shift = 0;
+    if (event.modifiers() & Qt::ShiftModifier) shift |= ShiftMask;
+    if (event.modifiers() & Qt::ControlModifier) shift |= CtrlMask;
+    if (event.modifiers() & Qt::AltModifier) shift |= AltMask;
+    return shift;
+}
+
+void colourConsole(QWidget* box) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, QColor(0, 0, 0));
+    palette.setColor(QPalette::Text, QColor(0, 255, 0));
+    box->setPalette(palette);
+    box->setFont(consoleFont());
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent), clientSlots(Winsock1, socketCount, maxClients, [this](const QString& text) { printLine(text); }) {
+    createControls();
+    connectHandlers();
+    Form_Load();
+    Timer1->start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Parleon"));
+    setWindowIcon(programIcon());
+    setFont(formFont());
+    resize(twipsSize(6015, 3555));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    Command3 = placeControl<QPushButton>(this, "Command3", 120, 120, 1695, 375);
+    Command3->setText(QStringLiteral("Start Server"));
+    Command1 = placeControl<QPushButton>(this, "Command1", 1920, 120, 255, 375);
+    Command1->setText(QStringLiteral("?"));
+    Command2 = placeControl<QPushButton>(this, "Command2", 2280, 120, 1695, 375);
+    Command2->setText(QStringLiteral("Connect to Server"));
+    Text3 = placeControl<QLineEdit>(this, "Text3", 120, 600, 3615, 285);
+    Text3->setMaxLength(std::numeric_limits<int>::max());
+    Text3->setText(InputPrompt);
+    colourConsole(Text3);
+    Text4 = placeControl<OutputBox>(this, "Text4", 120, 960, 3735, 2205);
+    colourConsole(Text4);
+
+    setTabOrder(Command3, Command2);
+    setTabOrder(Command2, Text3);
+    setTabOrder(Text3, Text4);
+    setTabOrder(Text4, Command1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+
+    // Key preview: the window sees the keys of whichever control has the focus.
+    for (QWidget* control : {static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command2),
+                             static_cast<QWidget*>(Command3), static_cast<QWidget*>(Text3),
+                             static_cast<QWidget*>(Text4)})
+        control->installEventFilter(this);
+    installEventFilter(this);
+}
+
+void Form1::connectHandlers() {
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    connect(&Winsock1, &SocketControlArray::ConnectionRequest, this, &Form1::Winsock1_ConnectionRequest);
+    connect(&Winsock1, &SocketControlArray::DataArrival, this, &Form1::Winsock1_DataArrival);
+    connect(&Winsock1, &SocketControlArray::Close, this, &Form1::Winsock1_Close);
+    connect(&Winsock1, &SocketControlArray::Error, this, &Form1::Winsock1_Error);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    const bool isKey = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (!isKey) return QWidget::eventFilter(watched, event);
+
+    // A key event reaches the focus widget first and may then travel up to the window: act on
+    // the first delivery only.
+    QWidget* focus = QApplication::focusWidget();
+    const bool firstDelivery = watched == focus || (watched == this && (!focus || !isAncestorOf(focus)));
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!firstDelivery || key->isAutoRepeat()) return QWidget::eventFilter(watched, event);
+
+    if (event->type() == QEvent::KeyPress) {
+        if (isReturnKey(key->key())) m_returnPressSeen = true;
+        return QWidget::eventFilter(watched, event);
+    }
+    if (isReturnKey(key->key())) {
+        // A dialog or message box closes on the Return press; its release then lands here and
+        // must not send the input line.
+        if (!m_returnPressSeen) return QWidget::eventFilter(watched, event);
+        m_returnPressSeen = false;
+    }
+    Form_KeyUp(keyCodeOf(*key), shiftStateOf(*key));
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    int cancel = 0;
+    Form_QueryUnload(cancel, 0);
+    if (cancel != 0)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void Form1::Form_Resize() {
+    layoutTextBoxes(static_cast<float>(width() * TwipsPerPixel), static_cast<float>(height() * TwipsPerPixel),
+                    isMinimized());
+}
+
+void Form1::layoutTextBoxes(float scaleWidth, float scaleHeight, bool minimized) {
+    if (minimized) return;
+    constexpr float rightMargins = 220.0f;
+    constexpr float bottomMargin = 150.0f;
+    constexpr float text4Top = 960.0f;
+    if (scaleWidth > rightMargins) {
+        m_text4Width = scaleWidth - rightMargins;
+        m_text3Width = scaleWidth - rightMargins;
+    }
+    if (text4Top + bottomMargin < scaleHeight) m_text4Height = scaleHeight - text4Top - bottomMargin;
+    applyTextBoxGeometry();
+}
+
+void Form1::applyTextBoxGeometry() {
+    Text3->setGeometry(twipsRect(120, 600, m_text3Width, 285));
+    Text4->setGeometry(twipsRect(120, 960, m_text4Width, m_text4Height));
+}
+
+QString Form1::remoteHostIPOf(int index) const {
+    const SocketControl* element = Winsock1.find(index);
+    return element ? element->RemoteHostIP() : QString();
+}
+
+QString Form1::getHostName(const QString& ip) { return ::getHostName(*this, ip); }

@@ -1,0 +1,52 @@
+#include "chat_protocol.h"
+#include "main_window/form1.h"
+#include "platform/yield.h"
+
+void Form1::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
+    if (!isServer || Index != 0) {
+        platform::doEvents();
+        return;
+    }
+    int acceptingSlot = -1;
+    withErrorTrap(
+        *this,
+        [&] {
+            // Name the connection being accepted: the slot's peer once accepted, else the request's.
+            const SocketControl* slot = Winsock1.find(acceptingSlot);
+            const QString address = slot && slot->State() != SocketState::Closed
+                                        ? slot->RemoteHostIP()
+                                        : Winsock1.pendingPeerAddress(requestID);
+            return QStringLiteral("Error while establishing connection to ") + address;
+        },
+        [&] {
+            const int slot = clientSlots.getFreeSocket();
+            if (slot > maxClients) {
+                refuseConnection(requestID);
+                return;
+            }
+            acceptingSlot = slot;
+            Winsock1(slot).Accept(requestID);
+            const QString address = Winsock1(slot).RemoteHostIP();
+            printLine(QStringLiteral("Connection accepted with:"));
+            printLine(QStringLiteral(" IP=") + address);
+            printLine(QStringLiteral(" Name=") + getHostName(address));
+            printLine(QStringLiteral(" Port=") + QString::number(Winsock1(slot).RemotePort()));
+        });
+}
+
+void Form1::refuseConnection(qint32 requestID) {
+    // A temporary element just above the slots carries the refusal. An earlier refusal may still
+    // hold socketCount + 1 while it yields: take the next element that is not loaded.
+    int temporary = socketCount + 1;
+    while (Winsock1.isLoaded(temporary)) ++temporary;
+    Winsock1.Load(temporary);
+    const ConnectionRef element = Winsock1.refOf(temporary);
+    Winsock1(temporary).Accept(requestID);
+    Winsock1(temporary).SendData(protocol::serverFull());
+    platform::doEvents();
+    if (SocketControl* refusal = Winsock1.find(temporary); refusal && refusal == element.element) refusal->Close();
+    platform::doEvents();
+    if (SocketControl* refusal = Winsock1.find(temporary); refusal && refusal == element.element)
+        Winsock1.Unload(temporary);
+    platform::doEvents();
+}

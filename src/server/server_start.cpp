@@ -1,0 +1,42 @@
+#include "main_window/form1.h"
+#include "platform/message_box.h"
+
+#include <QLineEdit>
+
+void Form1::Command3_Click() {
+    withErrorTrap(
+        *this,
+        [this] { return QStringLiteral("Error while starting server at port ") + QString::number(Winsock1(0).LocalPort()); },
+        [this] {
+            if (Winsock1(0).State() != SocketState::Closed) {
+                if (!isServer) {
+                    platform::msgBox(this, QStringLiteral("Cannot start Server. You are connected as Client."),
+                                     platform::MsgButtons::Ok, platform::MsgIcon::None);
+                    return;
+                }
+                const qint32 clients = clientSlots.countClients();
+                const QString question = QStringLiteral("Server is already running.\r\nInfo: ") +
+                                         QString::number(clients) +
+                                         QStringLiteral(" Clients are connected right now.\r\n\r\n"
+                                                        "Close running Server and start a new one?");
+                if (platform::msgBox(this, question, platform::MsgButtons::YesNo, platform::MsgIcon::None) !=
+                    platform::MsgResult::Yes)
+                    return;
+                unloadClientSockets();
+                Winsock1(0).Close();
+                printLine(QStringLiteral("Server stop OK."));
+            }
+
+            settingsDialog.Show(*this);
+            if (!settingsDialog.settingsValid) return;
+
+            sizeLastState();
+            Winsock1(0).Bind(parleonPort);
+            Winsock1(0).Listen();
+            printLine(QStringLiteral("Server start OK on port ") + QString::number(parleonPort) + QStringLiteral("."));
+            Text3->setFocus();
+            Text3->setSelection(0, static_cast<int>(Text3->text().size()));
+            isServer = true;
+            onlineSince = QDateTime::currentDateTime();
+        });
+}

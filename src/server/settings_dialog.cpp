@@ -1,0 +1,105 @@
+#include "settings_dialog.h"
+
+#include "main_window/fonts.h"
+#include "main_window/form1.h"
+#include "main_window/form_controls.h"
+#include "main_window/icon_picture.h"
+#include "main_window/program_icon.h"
+#include "main_window/twips.h"
+#include "platform/message_box.h"
+#include "platform/number_conversion.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+class DialogWindow : public QDialog {
+public:
+    DialogWindow(Dialog& properties, Form1& owner) : QDialog(&owner), m_properties(properties), m_owner(owner) {
+        setObjectName(QStringLiteral("Dialog"));
+        setWindowTitle(QStringLiteral("Parleon Server Settings"));
+        setWindowIcon(programIcon());
+        setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint);
+        setFont(formFont());
+        setFixedSize(twipsSize(3870, 1695));
+
+        placeControl<QLabel>(this, "Label1", 360, 240, 2055, 255)->setText(QStringLiteral("Run Server at Port:"));
+        Text1 = placeControl<QLineEdit>(this, "Text1", 2760, 240, 975, 285);
+        Text1->setEnabled(false);
+        placeControl<QLabel>(this, "Label2", 360, 720, 2055, 255)
+            ->setText(QStringLiteral("Allow max. Clients on Server:"));
+        Text2 = placeControl<QLineEdit>(this, "Text2", 2760, 720, 975, 285);
+        placeControl<IconPicture>(this, "Picture1", 240, 1080, 615, 495);
+        OKButton = placeControl<QPushButton>(this, "OKButton", 1080, 1200, 1215, 375);
+        OKButton->setText(QStringLiteral("OK"));
+        OKButton->setDefault(true);
+        CancelButton = placeControl<QPushButton>(this, "CancelButton", 2520, 1200, 1215, 375);
+        CancelButton->setText(QStringLiteral("Cancel"));
+
+        setTabOrder(OKButton, CancelButton);
+        setTabOrder(CancelButton, Text2);
+
+        connect(OKButton, &QPushButton::clicked, this, [this] { OKButton_Click(); });
+        connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButton_Click(); });
+        Form_Load();
+    }
+
+    void reject() override { CancelButton_Click(); }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        if (!m_activated) {
+            m_activated = true;
+            Form_Activate();
+        }
+    }
+
+private:
+    void Form_Load() {
+        Text1->setText(QString::number(m_owner.parleonPort));
+        Text2->setText(QString::number(m_owner.maxClients));
+        m_properties.settingsValid = false;
+    }
+
+    void Form_Activate() {
+        Text2->setFocus();
+        Text2->setSelection(0, static_cast<int>(Text2->text().size()));
+    }
+
+    void OKButton_Click() {
+        const auto port = platform::toLong(Text1->text());
+        if (port) m_owner.parleonPort = *port;
+        const auto maximum = platform::toLong(Text2->text());
+        if (!port || !maximum) {
+            platform::msgBox(this,
+                             QStringLiteral("Cannot apply settings.\r\nTry something like that: Port=9843 and Max=10"),
+                             platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+            return;
+        }
+        m_owner.maxClients = *maximum;
+        m_properties.settingsValid = true;
+        accept();
+    }
+
+    void CancelButton_Click() { done(QDialog::Rejected); }
+
+    Dialog& m_properties;
+    Form1& m_owner;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* OKButton = nullptr;
+    QPushButton* CancelButton = nullptr;
+    bool m_activated = false;
+};
+
+} // namespace
+
+void Dialog::Show(Form1& owner) {
+    DialogWindow window(*this, owner);
+    window.exec();
+}

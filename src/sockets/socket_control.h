@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringDecoder>
+
+class QTcpServer;
+class QTcpSocket;
+class SocketControlArray;
+
+// The states an element reports; the program tests 0, 6 and 7 and shows all of them.
+namespace SocketState {
+inline constexpr qint16 Closed = 0;
+inline constexpr qint16 Open = 1;
+inline constexpr qint16 Listening = 2;
+inline constexpr qint16 ConnectionPending = 3;
+inline constexpr qint16 ResolvingHost = 4;
+inline constexpr qint16 HostResolved = 5;
+inline constexpr qint16 Connecting = 6;
+inline constexpr qint16 Connected = 7;
+inline constexpr qint16 Closing = 8;
+inline constexpr qint16 Error = 9;
+} // namespace SocketState
+
+// Most a connection may have queued for sending; a peer that stops reading loses its connection
+// instead of growing the server's memory without end.
+inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
+
+// One element of the socket control array: a TCP connection or a listening socket with the
+// states, methods and events the chat program relies on. Events reach the program through the
+// array, always from the event loop (never from inside Qt's own socket signals), so a handler may
+// yield, close or unload the element freely.
+class SocketControl : public QObject {
+    Q_OBJECT
+public:
+    SocketControl(SocketControlArray& array, int index);
+    ~SocketControl() override;
+
+    int index() const { return m_index; }
+
+    QString Tag;
+
+    qint16 State() const { return m_state; }
+    QString RemoteHostIP() const { return m_remoteHostIP; }
+    qint32 RemotePort() const { return m_remotePort; }
+    qint32 LocalPort() const;
+    void setLocalPort(qint32 port);
+
+    void Connect(const QString& remoteHost, qint32 remotePort);
+    void Bind(qint32 localPort);
+    void Listen();
+    void Accept(qint32 requestID);
+    void SendData(const QString& text);
+    QString GetData();
+    void Close();
+
+    // Changes with every connection the element takes on, so a handler that yielded can tell
+    // whether the element still carries the connection it started with.
+    quint64 connectionSerial() const { return m_connectionSerial; }
+
+private:
+    friend class SocketControlArray;
+
+    void unload();
+    void requireState(qint16 state) const;
+    void attach(QTcpSocket* socket);
+    void releaseSocket();
+    void releaseServer();
+
+    void onConnected();
+    void onReadyRead();
+    void onPeerGone();
+    void onSocketError();
+    void onNewConnection();
+
+    void scheduleData();
+    void deliverData();
+    void maybeScheduleClose();
+    void deliverClose();
+    void deliverError(qint32 number, const QString& description);
+    void deliverConnectionRequest(qint32 requestID);
+
+    SocketControlArray& m_array;
+    const int m_index;
+    qint16 m_state = SocketState::Closed;
+    bool m_unloaded = false;
+
+    QPointer<QTcpSocket> m_socket;
+    QPointer<QTcpServer> m_server;
+    QStringDecoder m_decoder{QStringDecoder::System};
+    quint64 m_connectionSerial = 0;
+
+    QString m_remoteHostIP = QStringLiteral("0.0.0.0");
+    qint32 m_remotePort = 0;
+    qint32 m_localPort = 0;
+
+    bool m_dataPending = false;    // data arrived that no DataArrival has announced yet
+    bool m_dataQueued = false;     // a delivery of DataArrival is queued
+    bool m_inDataArrival = false;  // the program's DataArrival handler is running
+    bool m_closePending = false;   // the peer has gone; Close is still to be raised
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QString>
+
+// A socket failure as the rest of the program knows it: a Windows Sockets error number (so the
+// help texts apply) and a short description.
+struct SocketErrorInfo {
+    qint32 number;
+    QString description;
+};
+
+SocketErrorInfo socketErrorInfo(QAbstractSocket::SocketError error, const QString& qtText);
