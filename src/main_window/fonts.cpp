@@ -1,27 +1,25 @@
 #include "fonts.h"
 
 #include <QFontDatabase>
-#include <QStringList>
 
 namespace {
 constexpr double DesignPointSize = 8.25;
 
-QFont withFallback(const QString& designFamily, QFontDatabase::SystemFont fallback) {
-    QFont font;
-    font.setFamilies(QStringList{designFamily, QFontDatabase::systemFont(fallback).family()});
+QFont designFont(const QString& designFamily, QFontDatabase::SystemFont fallback) {
+    QFont font = QFontDatabase::hasFamily(designFamily) ? QFont(designFamily) : QFontDatabase::systemFont(fallback);
     font.setPointSizeF(DesignPointSize);
     return font;
 }
 } // namespace
 
 QFont formFont(bool bold) {
-    QFont font = withFallback(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont);
+    QFont font = designFont(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont);
     font.setBold(bold);
     return font;
 }
 
 QFont consoleFont() {
-    QFont font = withFallback(QStringLiteral("Courier New"), QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::Monospace);
+    QFont font = designFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
     return font;
 }

@@ -112,11 +112,12 @@ void setBoxText(QDialog& dialog, const char* objectName, const QString& text) {
 RawPeer::RawPeer() {
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] { m_received += m_socket.readAll(); });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this] { m_closed = true; });
+    connect(&m_socket, &QTcpSocket::connected, this, [this] { m_connected = true; });
 }
 
 bool RawPeer::connectTo(quint16 port) {
     m_socket.connectToHost(QHostAddress::LocalHost, port);
-    return waitUntil([this] { return m_socket.state() == QAbstractSocket::ConnectedState; });
+    return waitUntil([this] { return m_connected; });
 }
 
 void RawPeer::send(const QByteArray& bytes) {

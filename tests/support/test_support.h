@@ -100,6 +100,7 @@ private:
     QTcpSocket m_socket;
     QByteArray m_received;
     bool m_closed = false;
+    bool m_connected = false;
 };
 
 // Starts a server on the form, confirming the settings dialog with the given maximum.
