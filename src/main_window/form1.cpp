@@ -115,8 +115,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
     // A key event reaches the focus widget first and may then travel up to the window: act on
     // the first delivery only.
-    QWidget* focus = QApplication::focusWidget();
-    const bool firstDelivery = watched == focus || (watched == this && (!focus || !isAncestorOf(focus)));
+    QWidget* focus = focusWidget();
+    const bool firstDelivery = watched == focus || (watched == this && !focus);
     auto* key = static_cast<QKeyEvent*>(event);
     if (!firstDelivery || key->isAutoRepeat()) return QWidget::eventFilter(watched, event);
 
