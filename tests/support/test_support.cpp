@@ -91,9 +91,13 @@ void ModalAnswerer::poll() {
         if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
         return;
     }
+    // Act from a call of its own, so that boxes the action opens are seen by this poll too.
     auto action = std::move(m_actions.front());
     m_actions.pop_front();
-    action(*modal);
+    QPointer<QWidget> target = modal;
+    QTimer::singleShot(0, this, [target, action] {
+        if (target) action(*target);
+    });
 }
 
 void clickButton(QDialog& dialog, const char* objectName) {
