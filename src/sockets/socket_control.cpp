@@ -90,14 +90,15 @@ void SocketControl::Listen() {
 
 void SocketControl::Accept(qint32 requestID) {
     requireState(SocketState::Closed);
-    QTcpSocket* socket = m_array.takePending(requestID);
-    if (!socket)
+    const PendingConnection pending = m_array.takePending(requestID);
+    if (!pending.socket)
         throw RuntimeError(RunTimeErrors::InvalidProcedureCall,
                            QStringLiteral("Invalid procedure call or argument"));
-    attach(socket);
+    attach(pending);
 }
 
-void SocketControl::attach(QTcpSocket* socket) {
+void SocketControl::attach(const PendingConnection& pending) {
+    QTcpSocket* socket = pending.socket;
     socket->setParent(this);
     m_socket = socket;
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
@@ -107,8 +108,8 @@ void SocketControl::attach(QTcpSocket* socket) {
 
     ++m_connectionSerial;
     m_decoder.resetState();
-    m_remoteHostIP = socket->peerAddress().toString();
-    m_remotePort = socket->peerPort();
+    m_remoteHostIP = pending.peerAddress;
+    m_remotePort = pending.peerPort;
     m_state = SocketState::Connected;
 
     // The peer may have sent data, or even gone, while the connection waited for Accept.
@@ -200,7 +201,14 @@ void SocketControl::onSocketError() {
 
 void SocketControl::onNewConnection() {
     while (m_server && m_server->hasPendingConnections()) {
-        const qint32 requestID = m_array.registerPending(m_server->nextPendingConnection());
+        QTcpSocket* socket = m_server->nextPendingConnection();
+        if (socket->peerAddress().isNull()) {
+            // Reset by its peer before it could be taken: there is nobody left to accept.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        const qint32 requestID = m_array.registerPending(socket);
         QMetaObject::invokeMethod(
             this, [this, requestID] { deliverConnectionRequest(requestID); }, Qt::QueuedConnection);
     }

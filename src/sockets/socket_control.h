@@ -8,6 +8,7 @@
 class QTcpServer;
 class QTcpSocket;
 class SocketControlArray;
+struct PendingConnection;
 
 // The states an element reports; the program tests 0, 6 and 7 and shows all of them.
 namespace SocketState {
@@ -64,7 +65,7 @@ private:
 
     void unload();
     void requireState(qint16 state) const;
-    void attach(QTcpSocket* socket);
+    void attach(const PendingConnection& pending);
     void releaseSocket();
     void releaseServer();
 

@@ -61,26 +61,25 @@ bool SocketControlArray::stillCarries(int index, const ConnectionRef& ref) const
 
 QString SocketControlArray::pendingPeerAddress(qint32 requestID) const {
     const auto it = m_pending.find(requestID);
-    if (it == m_pending.end() || !it->second) return {};
-    return it->second->peerAddress().toString();
+    return it == m_pending.end() ? QString() : it->second.peerAddress;
 }
 
 qint32 SocketControlArray::registerPending(QTcpSocket* socket) {
     const qint32 requestID = ++m_nextRequestID;
-    m_pending[requestID] = socket;
+    m_pending[requestID] = {socket, socket->peerAddress().toString(), socket->peerPort()};
     return requestID;
 }
 
-QTcpSocket* SocketControlArray::takePending(qint32 requestID) {
+PendingConnection SocketControlArray::takePending(qint32 requestID) {
     const auto it = m_pending.find(requestID);
-    if (it == m_pending.end()) return nullptr;
-    QTcpSocket* socket = it->second;
+    if (it == m_pending.end()) return {};
+    PendingConnection pending = it->second;
     m_pending.erase(it);
-    return socket;
+    return pending;
 }
 
 void SocketControlArray::dropPending(qint32 requestID) {
-    if (QTcpSocket* socket = takePending(requestID)) {
+    if (QTcpSocket* socket = takePending(requestID).socket) {
         socket->abort();
         socket->deleteLater();
     }

@@ -8,6 +8,14 @@
 
 class QTcpSocket;
 
+// A connection that arrived and waits for Accept. Its peer is noted at once: Qt forgets the
+// peer's address when the connection ends, and a peer may leave before it is accepted.
+struct PendingConnection {
+    QPointer<QTcpSocket> socket;
+    QString peerAddress;
+    quint16 peerPort = 0;
+};
+
 // Which connection an element carried when a handler looked: a handler that yields checks it
 // afterwards before it acts on the element again.
 struct ConnectionRef {
@@ -47,12 +55,12 @@ private:
     friend class SocketControl;
 
     qint32 registerPending(QTcpSocket* socket);
-    QTcpSocket* takePending(qint32 requestID);
+    PendingConnection takePending(qint32 requestID);
     void dropPending(qint32 requestID);
     // Keeps a closed connection alive until its queued data has gone out.
     void drainAndDispose(QTcpSocket* socket);
 
     std::map<int, SocketControl*> m_elements;
-    std::map<qint32, QPointer<QTcpSocket>> m_pending;
+    std::map<qint32, PendingConnection> m_pending;
     qint32 m_nextRequestID = 0;
 };
