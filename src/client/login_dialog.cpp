@@ -47,7 +47,7 @@ public:
         setFont(formFont());
         setFixedSize(twipsSize(4350, 1830));
 
-        placeControl<QLabel>(this, "lblLabels", 105, 150, 1320, 270)->setText(QStringLiteral("Server IP Address"));
+        placeLabel(this, "lblLabels", QStringLiteral("Server IP Address"), 105, 150, 1320, 270);
         static constexpr const char* boxNames[] = {"TextIP0", "TextIP1", "TextIP2", "TextIP3"};
         static constexpr const char* dotNames[] = {"Label1_0", "Label1_1", "Label1_2"};
         for (int i = 0; i < 4; ++i) {
@@ -61,11 +61,11 @@ public:
                 dot->setFont(formFont(true));
             }
         }
-        placeControl<QLabel>(this, "Label3", 120, 480, 1215, 255)->setText(QStringLiteral("Server Port"));
+        placeLabel(this, "Label3", QStringLiteral("Server Port"), 120, 480, 1215, 255);
         Text2 = placeControl<QLineEdit>(this, "Text2", 1560, 480, 1215, 285);
         Text2->setText(QStringLiteral("9843"));
         Text2->setEnabled(false);
-        placeControl<QLabel>(this, "Label2", 120, 840, 1215, 255)->setText(QStringLiteral("Your Nick Name"));
+        placeLabel(this, "Label2", QStringLiteral("Your Nick Name"), 120, 840, 1215, 255);
         Text1 = placeControl<QLineEdit>(this, "Text1", 1560, 840, 2655, 285);
         Text1->setMaxLength(std::numeric_limits<int>::max());
         auto* picture = placeControl<IconPicture>(this, "Picture1", 480, 1200, 615, 615);

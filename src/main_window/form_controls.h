@@ -2,6 +2,7 @@
 
 #include "twips.h"
 
+#include <QLabel>
 #include <QLatin1String>
 #include <QWidget>
 
@@ -12,4 +13,14 @@ Control* placeControl(QWidget* form, const char* name, int left, int top, int wi
     control->setObjectName(QLatin1String(name));
     control->setGeometry(twipsRect(left, top, width, height));
     return control;
+}
+
+// Creates a label; where the stand-in font runs wider than the design font, the label grows to
+// the right rather than cut its caption.
+inline QLabel* placeLabel(QWidget* form, const char* name, const QString& caption, int left, int top, int width,
+                          int height) {
+    auto* label = placeControl<QLabel>(form, name, left, top, width, height);
+    label->setText(caption);
+    if (label->sizeHint().width() > label->width()) label->resize(label->sizeHint().width(), label->height());
+    return label;
 }

@@ -27,11 +27,10 @@ public:
         setFont(formFont());
         setFixedSize(twipsSize(3870, 1695));
 
-        placeControl<QLabel>(this, "Label1", 360, 240, 2055, 255)->setText(QStringLiteral("Run Server at Port:"));
+        placeLabel(this, "Label1", QStringLiteral("Run Server at Port:"), 360, 240, 2055, 255);
         Text1 = placeControl<QLineEdit>(this, "Text1", 2760, 240, 975, 285);
         Text1->setEnabled(false);
-        placeControl<QLabel>(this, "Label2", 360, 720, 2055, 255)
-            ->setText(QStringLiteral("Allow max. Clients on Server:"));
+        placeLabel(this, "Label2", QStringLiteral("Allow max. Clients on Server:"), 360, 720, 2055, 255);
         Text2 = placeControl<QLineEdit>(this, "Text2", 2760, 720, 975, 285);
         placeControl<IconPicture>(this, "Picture1", 240, 1080, 615, 495);
         OKButton = placeControl<QPushButton>(this, "OKButton", 1080, 1200, 1215, 375);
