@@ -7,8 +7,10 @@
 #include <QLineEdit>
 
 namespace {
-// Yields per pass of the connect wait, and how long each may sleep when nothing is pending:
-// together about one pass, and so one progress dot, per second.
+// Yields per pass of the connect wait, and how long each may sleep when nothing is pending, so
+// that the wait does not burn a core. Once the socket's state has changed, the rest of the pass
+// yields without sleeping: the new state is shown within moments, and what the server says right
+// after accepting (a refusal) still arrives before the wait ends.
 constexpr int YieldsPerPass = 500;
 constexpr int YieldWaitMs = 2;
 } // namespace
@@ -72,7 +74,10 @@ void Form1::connectToServer() {
             printText(QStringLiteral("."));
         }
         for (int i = 1; i <= YieldsPerPass; ++i) {
-            platform::doEventsWaiting(YieldWaitMs);
+            if (root.State() == shownState)
+                platform::doEventsWaiting(YieldWaitMs);
+            else
+                platform::doEvents();
             if (root.State() == SocketState::Closed) {
                 closedMeanwhile = true;
                 break;

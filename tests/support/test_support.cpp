@@ -50,13 +50,22 @@ QByteArray ProgramFolder::readConfig() const {
 
 bool ProgramFolder::configExists() const { return QFile::exists(configPath()); }
 
+namespace {
+// Tests with several forms have an answerer each; they share the one modal stack.
+std::vector<ModalAnswerer*>& liveAnswerers() {
+    static std::vector<ModalAnswerer*> answerers;
+    return answerers;
+}
+} // namespace
+
 ModalAnswerer::ModalAnswerer() {
+    liveAnswerers().push_back(this);
     m_timer.setInterval(5);
     connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
     m_timer.start();
 }
 
-ModalAnswerer::~ModalAnswerer() = default;
+ModalAnswerer::~ModalAnswerer() { std::erase(liveAnswerers(), this); }
 
 void ModalAnswerer::answerBox(const QString& buttonText) {
     m_actions.push_back([buttonText](QWidget& widget) {
@@ -80,6 +89,12 @@ void ModalAnswerer::answerDialog(std::function<void(QDialog&)> action) {
 void ModalAnswerer::poll() {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || !modal->isVisible() || modal == m_lastHandled) return;
+    if (m_actions.empty()) {
+        // Another answerer may be expecting it; unexpected boxes are the first answerer's.
+        for (ModalAnswerer* other : liveAnswerers())
+            if (other != this && !other->m_actions.empty()) return;
+        if (liveAnswerers().front() != this) return;
+    }
     m_lastHandled = modal;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         QStringList buttons;
