@@ -42,7 +42,7 @@ public:
         setObjectName(QStringLiteral("frmLogin"));
         setWindowTitle(QStringLiteral("Parleon Connect to Server"));
         setWindowIcon(programIcon());
-        setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                        Qt::WindowCloseButtonHint);
         setFont(formFont());
         setFixedSize(twipsSize(4350, 1830));

@@ -22,7 +22,7 @@ public:
         setObjectName(QStringLiteral("Dialog"));
         setWindowTitle(QStringLiteral("Parleon Server Settings"));
         setWindowIcon(programIcon());
-        setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                        Qt::WindowCloseButtonHint);
         setFont(formFont());
         setFixedSize(twipsSize(3870, 1695));

@@ -1,0 +1,45 @@
+// How much CPU a client spends waiting for a connection that never completes.
+// Prints one JSON line: the wait's wall time, its CPU time and the share of one core.
+#include "main_window/form1.h"
+#include "stalled_listener.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const int waitSeconds = argc > 1 ? std::atoi(argv[1]) : 20;
+    testing::ProgramFolder folder;
+    testing::StalledListener stalled;
+    testing::ModalAnswerer answerer;
+    Form1 form;
+    form.connectTimeout = waitSeconds;
+    form.parleonPort = stalled.port();
+    answerer.answerDialog([](QDialog& dialog) {
+        testing::setBoxText(dialog, "Text1", QStringLiteral("bench"));
+        testing::clickButton(dialog, "cmdOK");
+    });
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = cpuSeconds();
+    form.Command2_Click();
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double seconds = double(wall.elapsed()) / 1000.0;
+    const bool timedOut = form.outputText().contains(QStringLiteral("ERROR: Connect timeout"));
+    std::printf("{\"wait_s\": %.2f, \"cpu_s\": %.3f, \"core_share_percent\": %.2f, \"timed_out\": %s}\n", seconds, cpu,
+                100.0 * cpu / seconds, timedOut ? "true" : "false");
+    return timedOut ? 0 : 1;
+}
