@@ -2,9 +2,9 @@
 
 #include "main_window/fonts.h"
 #include "main_window/form1.h"
+#include "main_window/fixed_dialog.h"
 #include "main_window/form_controls.h"
 #include "main_window/icon_picture.h"
-#include "main_window/program_icon.h"
 #include "platform/message_box.h"
 #include "platform/number_conversion.h"
 
@@ -36,17 +36,11 @@ std::optional<quint8> addressByte(const QString& text) {
 
 } // namespace
 
-class LoginWindow : public QDialog {
+class LoginWindow : public FixedDialog {
 public:
-    LoginWindow(frmLogin& properties, Form1& owner) : QDialog(&owner), m_properties(properties), m_owner(owner) {
-        setObjectName(QStringLiteral("frmLogin"));
-        setWindowTitle(QStringLiteral("Parleon Connect to Server"));
-        setWindowIcon(programIcon());
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                       Qt::WindowCloseButtonHint);
-        setFont(formFont());
-        setFixedSize(twipsSize(4350, 1830));
-
+    LoginWindow(frmLogin& properties, Form1& owner)
+        : FixedDialog(&owner, "frmLogin", QStringLiteral("Parleon Connect to Server"), 4350, 1830),
+          m_properties(properties), m_owner(owner) {
         placeLabel(this, "lblLabels", QStringLiteral("Server IP Address"), 105, 150, 1320, 270);
         static constexpr const char* boxNames[] = {"TextIP0", "TextIP1", "TextIP2", "TextIP3"};
         static constexpr const char* dotNames[] = {"Label1_0", "Label1_1", "Label1_2"};
@@ -87,23 +81,16 @@ public:
         connect(picture, &IconPicture::clicked, this, [this] { Picture1_Click(); });
     }
 
-    void reject() override { cmdCancel_Click(); }
-
 protected:
-    void showEvent(QShowEvent* event) override {
-        QDialog::showEvent(event);
-        if (!m_activated) {
-            m_activated = true;
-            Form_Activate();
-        }
-    }
+    void activate() override { Form_Activate(); }
+    void cancel() override { cmdCancel_Click(); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::FocusIn) {
             for (int i = 0; i < 4; ++i)
                 if (watched == TextIP[i]) TextIP_GotFocus(i);
         }
-        return QDialog::eventFilter(watched, event);
+        return FixedDialog::eventFilter(watched, event);
     }
 
 private:
@@ -176,7 +163,6 @@ private:
     QLineEdit* Text2 = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
-    bool m_activated = false;
 };
 
 void frmLogin::Show(Form1& owner) {

@@ -1,32 +1,23 @@
 #include "settings_dialog.h"
 
-#include "main_window/fonts.h"
 #include "main_window/form1.h"
+#include "main_window/fixed_dialog.h"
 #include "main_window/form_controls.h"
 #include "main_window/icon_picture.h"
-#include "main_window/program_icon.h"
-#include "main_window/twips.h"
 #include "platform/message_box.h"
 #include "platform/number_conversion.h"
 
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace {
 
-class DialogWindow : public QDialog {
+class DialogWindow : public FixedDialog {
 public:
-    DialogWindow(Dialog& properties, Form1& owner) : QDialog(&owner), m_properties(properties), m_owner(owner) {
-        setObjectName(QStringLiteral("Dialog"));
-        setWindowTitle(QStringLiteral("Parleon Server Settings"));
-        setWindowIcon(programIcon());
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                       Qt::WindowCloseButtonHint);
-        setFont(formFont());
-        setFixedSize(twipsSize(3870, 1695));
-
+    DialogWindow(Dialog& properties, Form1& owner)
+        : FixedDialog(&owner, "Dialog", QStringLiteral("Parleon Server Settings"), 3870, 1695),
+          m_properties(properties), m_owner(owner) {
         placeLabel(this, "Label1", QStringLiteral("Run Server at Port:"), 360, 240, 2055, 255);
         Text1 = placeControl<QLineEdit>(this, "Text1", 2760, 240, 975, 285);
         Text1->setEnabled(false);
@@ -47,16 +38,9 @@ public:
         Form_Load();
     }
 
-    void reject() override { CancelButton_Click(); }
-
 protected:
-    void showEvent(QShowEvent* event) override {
-        QDialog::showEvent(event);
-        if (!m_activated) {
-            m_activated = true;
-            Form_Activate();
-        }
-    }
+    void activate() override { Form_Activate(); }
+    void cancel() override { CancelButton_Click(); }
 
 private:
     void Form_Load() {
@@ -93,7 +77,6 @@ private:
     QLineEdit* Text2 = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
-    bool m_activated = false;
 };
 
 } // namespace

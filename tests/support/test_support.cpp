@@ -56,6 +56,12 @@ std::vector<ModalAnswerer*>& liveAnswerers() {
     static std::vector<ModalAnswerer*> answerers;
     return answerers;
 }
+
+// The modal widget that an answerer has taken on already, whichever answerer it was.
+QPointer<QWidget>& lastHandledModal() {
+    static QPointer<QWidget> modal;
+    return modal;
+}
 } // namespace
 
 ModalAnswerer::ModalAnswerer() {
@@ -88,14 +94,14 @@ void ModalAnswerer::answerDialog(std::function<void(QDialog&)> action) {
 
 void ModalAnswerer::poll() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || modal == m_lastHandled) return;
+    if (!modal || !modal->isVisible() || modal == lastHandledModal()) return;
     if (m_actions.empty()) {
         // Another answerer may be expecting it; unexpected boxes are the first answerer's.
         for (ModalAnswerer* other : liveAnswerers())
             if (other != this && !other->m_actions.empty()) return;
         if (liveAnswerers().front() != this) return;
     }
-    m_lastHandled = modal;
+    lastHandledModal() = modal;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         QStringList buttons;
         for (QAbstractButton* button : box->buttons()) buttons << button->text().remove(QLatin1Char('&'));

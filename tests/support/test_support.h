@@ -69,7 +69,6 @@ private:
     std::deque<std::function<void(QWidget&)>> m_actions;
     std::vector<SeenBox> m_boxes;
     QStringList m_unexpected;
-    QPointer<QWidget> m_lastHandled;
 };
 
 // Clicks the named push button of a dialog.
