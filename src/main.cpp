@@ -4,7 +4,9 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Names the user's configuration folder, used when the program's own folder is read-only.
     QApplication::setApplicationName(QStringLiteral("Parleon"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.parleon.Parleon"));
     Form1 form;
     form.show();
     return QApplication::exec();

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTest>
 #include <unistd.h>
 
@@ -132,16 +133,32 @@ private slots:
         QCOMPARE(b4, quint8(4));
     }
 
-    void savingIntoAReadOnlyFolderIsSilent() {
+    void readOnlyProgramFolderUsesTheUsersConfigFolder() {
         if (geteuid() == 0) QSKIP("root writes into read-only folders");
+        QStandardPaths::setTestModeEnabled(true);
+        const QString userFile =
+            QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).filePath(settings::FileName);
+        QFile::remove(userFile);
         testing::ProgramFolder folder;
         QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
         {
             Form1 form;
+            form.nickName = QStringLiteral("ro");
             QVERIFY(form.close());
         }
         QVERIFY(!folder.configExists());
+        QVERIFY(QFile::exists(userFile));
+        Form1 again;
+        QCOMPARE(again.nickName, QStringLiteral("ro"));
         QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::remove(userFile);
+    }
+
+    void installedProgramKeepsItsSettingsInTheUsersFolder() {
+        const QString user = QStringLiteral("/home/u/.config/Parleon");
+        QCOMPARE(settings::configFolder(QStringLiteral("/opt/p"), true, user), QStringLiteral("/opt/p"));
+        QCOMPARE(settings::configFolder(QStringLiteral("/usr/bin"), false, user), user);
+        QCOMPARE(settings::configFolder(QStringLiteral("/usr/bin"), false, QString()), QStringLiteral("/usr/bin"));
     }
 
     void nickNameWithNonAsciiRoundTrips() {

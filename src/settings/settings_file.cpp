@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace settings {
 
@@ -80,7 +81,17 @@ private:
 
 } // namespace
 
-QString configFilePath() { return QDir(platform::programFolder()).filePath(FileName); }
+QString configFolder(const QString& programFolder, bool programFolderWritable, const QString& userConfigFolder) {
+    return programFolderWritable || userConfigFolder.isEmpty() ? programFolder : userConfigFolder;
+}
+
+QString configFilePath() {
+    const QString programFolder = platform::programFolder();
+    const QString folder = configFolder(programFolder, QFileInfo(programFolder).isWritable(),
+                                        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    if (folder != programFolder) QDir().mkpath(folder);
+    return QDir(folder).filePath(FileName);
+}
 
 bool configFileExists() { return QFileInfo(configFilePath()).isFile(); }
 

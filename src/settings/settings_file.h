@@ -30,6 +30,9 @@ struct SettingsValues {
     qint32 connectTimeout;
 };
 
+// The folder that holds the file: the program's folder, or, where that folder cannot be written
+// (an installed program in /usr/bin), the user's configuration folder for the program.
+QString configFolder(const QString& programFolder, bool programFolderWritable, const QString& userConfigFolder);
 QString configFilePath();
 bool configFileExists();
 
