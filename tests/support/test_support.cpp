@@ -57,10 +57,16 @@ std::vector<ModalAnswerer*>& liveAnswerers() {
     return answerers;
 }
 
-// The modal widget that an answerer has taken on already, whichever answerer it was.
-QPointer<QWidget>& lastHandledModal() {
-    static QPointer<QWidget> modal;
-    return modal;
+// The modal widgets that answerers have taken on already, whichever answerer it was: a dialog
+// stays handled while a box it opened comes and goes.
+std::vector<QPointer<QWidget>>& handledModals() {
+    static std::vector<QPointer<QWidget>> modals;
+    return modals;
+}
+
+bool alreadyHandled(QWidget* modal) {
+    std::erase_if(handledModals(), [](const QPointer<QWidget>& w) { return w.isNull(); });
+    return std::find(handledModals().begin(), handledModals().end(), modal) != handledModals().end();
 }
 } // namespace
 
@@ -94,14 +100,14 @@ void ModalAnswerer::answerDialog(std::function<void(QDialog&)> action) {
 
 void ModalAnswerer::poll() {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || modal == lastHandledModal()) return;
+    if (!modal || !modal->isVisible() || alreadyHandled(modal)) return;
     if (m_actions.empty()) {
         // Another answerer may be expecting it; unexpected boxes are the first answerer's.
         for (ModalAnswerer* other : liveAnswerers())
             if (other != this && !other->m_actions.empty()) return;
         if (liveAnswerers().front() != this) return;
     }
-    lastHandledModal() = modal;
+    handledModals().push_back(modal);
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         QStringList buttons;
         for (QAbstractButton* button : box->buttons()) buttons << button->text().remove(QLatin1Char('&'));

@@ -32,17 +32,21 @@ bool XSession::start() {
                                               QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
                                               QStringLiteral("tcp")});
         const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-        if (!waitUntil([&] { return QFile::exists(socket) || m_xvfb.state() == QProcess::NotRunning; }, 10000) ||
-            m_xvfb.state() == QProcess::NotRunning)
+        if (!waitUntil([&] { return QFile::exists(socket) || m_xvfb.state() == QProcess::NotRunning; }, 20000) ||
+            m_xvfb.state() == QProcess::NotRunning) {
+            qWarning() << "Xvfb did not start on" << m_display << m_xvfb.readAllStandardError();
             continue;
+        }
         m_windowManager.setProcessEnvironment(environment());
         m_windowManager.start(QStringLiteral("openbox"), {});
         // The window manager is there once it answers for itself.
-        return waitUntil([&] {
+        const bool managed = waitUntil([&] {
             int code = 1;
             run(QStringLiteral("wmctrl"), {QStringLiteral("-m")}, &code);
             return code == 0;
-        }, 10000);
+        }, 20000);
+        if (!managed) qWarning() << "no window manager on" << m_display << m_windowManager.readAllStandardError();
+        return managed;
     }
     return false;
 }
