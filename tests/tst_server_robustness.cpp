@@ -119,30 +119,66 @@ private slots:
     }
 
     void burstBeyondTheLimit() {
-        ServerFixture server(QStringLiteral("3"));
+        ServerFixture server(QStringLiteral("10"));
         auto alice = server.join(QStringLiteral("alice"));
         auto bob = server.join(QStringLiteral("bob"));
         QVERIFY(alice && bob);
         std::vector<std::unique_ptr<RawPeer>> burst;
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < 200; ++i) {
             burst.push_back(std::make_unique<RawPeer>());
             burst.back()->socket().connectToHost(QHostAddress::LocalHost, server.port);
         }
-        // One of them gets the last slot; every other one is refused with the text, or closed.
-        QVERIFY(waitUntil([&] {
+        // Eight of them get the free slots; every other one is refused with the text, or closed.
+        const auto closedCount = [&] {
             int closed = 0;
             for (auto& peer : burst) closed += peer->isClosed() ? 1 : 0;
-            return closed == 39;
-        }, 20000));
+            return closed;
+        };
+        const bool settled = waitUntil([&] { return closedCount() == 192; }, 30000);
+        if (!settled) {
+            QMap<int, int> states;
+            for (auto& peer : burst) states[peer->socket().state()]++;
+            qWarning() << "closed" << closedCount() << "states" << states << "socketCount" << server.form->socketCount;
+        }
+        QVERIFY(settled);
         for (auto& peer : burst) {
             if (!peer->isClosed()) continue;
             const QByteArray got = peer->received();
             QVERIFY2(got.isEmpty() || got == "\r\n>>> No more Clients allowed. Goodbey <<<", got.constData());
         }
-        QCOMPARE(server.form->socketCount, 3);
+        QCOMPARE(server.form->socketCount, 10);
         QVERIFY(waitUntil([&] { return slotTableIsConsistent(*server.form); }));
         QVERIFY(stillChatting(*alice, *bob));
         QVERIFY2(server.answerer.boxes().empty(), qPrintable(server.answerer.boxes().empty() ? QString() : server.answerer.boxes()[0].text));
+    }
+
+    void aClientThatStopsReadingIsDroppedAndNobodyStalls() {
+        ServerFixture server;
+        auto alice = server.join(QStringLiteral("alice"));
+        auto bob = server.join(QStringLiteral("bob"));
+        QVERIFY(alice && bob);
+        QVERIFY(alice->expect(QByteArray(">>> bob has joined <<<")));
+        // slow joins, then never reads again: its receive window fills and the server's queue grows.
+        QTcpSocket slow;
+        slow.setReadBufferSize(1);
+        slow.connectToHost(QHostAddress::LocalHost, server.port);
+        QVERIFY(slow.waitForConnected(5000));
+        QVERIFY(waitUntil([&] { return server.form->socketCount == 3; }));
+        slow.write("nickName=slow");
+        QVERIFY(alice->expect(QByteArray(">>> slow has joined <<<")));
+
+        const QByteArray chunk(512 * 1024, 'x');
+        bool dropped = false;
+        for (int i = 0; i < 200 && !dropped; ++i) {
+            bob->send(chunk);
+            QVERIFY2(waitUntil([&] { return alice->received().count('x') >= chunk.size(); }, 10000), "alice stalled");
+            dropped = alice->received().contains(">>> slow has left <<<");
+            alice->takeAll();
+        }
+        QVERIFY(dropped);
+        QVERIFY(server.waitForOutput(0, QStringLiteral("Connection closed by client 127.0.0.1\r\n")));
+        QVERIFY(waitUntil([&] { return server.form->clientSlots.countClients() == 2; }));
+        QVERIFY(stillChatting(*alice, *bob));
     }
 
     void nickNameOfControlBytes() {

@@ -10,6 +10,8 @@
 #include <arpa/inet.h>
 
 namespace {
+constexpr int ListenBacklog = 1024;
+
 const QString wrongStateText =
     QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
 
@@ -78,6 +80,8 @@ void SocketControl::Bind(qint32 localPort) {
 void SocketControl::Listen() {
     requireState(SocketState::Closed);
     auto* server = new QTcpServer(this);
+    // A burst of clients must not overflow the system's queue of connections not yet taken.
+    server->setListenBacklogSize(ListenBacklog);
     if (!server->listen(QHostAddress::AnyIPv4, static_cast<quint16>(m_localPort))) {
         const SocketErrorInfo info = socketErrorInfo(server->serverError(), server->errorString());
         delete server;
