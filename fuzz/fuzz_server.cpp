@@ -1,0 +1,100 @@
+// The server's handling of incoming data: each input is a sequence of events from up to six raw
+// TCP peers (connect, send arbitrary bytes, close, reset) against a server with three slots.
+// After every event the slot table must be consistent; at the end, with every peer gone, no slot
+// may be taken. Nothing may crash, and no error box may appear.
+#include "main_window/form1.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QSet>
+#include <QTcpSocket>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sys/socket.h>
+#include <vector>
+
+namespace {
+
+struct Server {
+    testing::ProgramFolder folder;
+    testing::ModalAnswerer answerer;
+    Form1 form;
+    quint16 port = testing::freeTcpPort();
+};
+
+Server* server = nullptr;
+
+void fail(const char* what) {
+    std::fprintf(stderr, "fuzz_server: %s\n", what);
+    std::abort();
+}
+
+void settle() {
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+}
+
+void checkSlotTable(bool settled) {
+    Form1& form = server->form;
+    if (form.socketCount > form.maxClients) fail("more slots than allowed");
+    QSet<QString> names;
+    for (int i = 1; i <= form.socketCount; ++i) {
+        SocketControl* slot = form.Winsock1.find(i);
+        if (!slot) fail("a slot below the top is missing");
+        const QString tag = slot->Tag;
+        if (tag == QStringLiteral("__FREE__")) continue;
+        if (settled && slot->State() == SocketState::Closed) fail("a closed slot is not marked free");
+        if (tag.isEmpty()) continue;
+        if (names.contains(tag)) fail("two slots hold the same nick name");
+        names.insert(tag);
+    }
+    if (settled && form.Winsock1.loadedCount() != form.socketCount + 1) fail("elements above the top slot");
+    if (!server->answerer.boxes().empty()) fail(qPrintable(server->answerer.boxes().front().text));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed: the process ends with the fuzzer, and Qt must not be torn down under it.
+    new QApplication(*argc, *argv);
+    server = new Server;
+    if (!testing::startServer(server->form, server->answerer, server->port, QStringLiteral("3")))
+        fail("the server did not start");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::unique_ptr<QTcpSocket>> peers;
+    size_t at = 0;
+    const auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
+    while (at < size) {
+        const uint8_t op = next() % 4;
+        if (op == 0 && peers.size() < 6) {
+            peers.push_back(std::make_unique<QTcpSocket>());
+            peers.back()->connectToHost(QHostAddress::LocalHost, server->port);
+            peers.back()->waitForConnected(1000);
+        } else if (!peers.empty()) {
+            QTcpSocket& peer = *peers[next() % peers.size()];
+            if (op == 1) {
+                const size_t length = std::min<size_t>(next(), size - at);
+                peer.write(reinterpret_cast<const char*>(data + at), qint64(length));
+                peer.flush();
+                at += length;
+            } else if (op == 2) {
+                peer.disconnectFromHost();
+            } else if (peer.state() == QAbstractSocket::ConnectedState) {
+                const linger abortive{1, 0};
+                setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+                peer.abort();
+            }
+        }
+        settle();
+        checkSlotTable(false);
+    }
+    peers.clear();
+    for (int i = 0; i < 200 && server->form.clientSlots.countClients() != 0; ++i) settle();
+    if (server->form.clientSlots.countClients() != 0) fail("a slot stays taken after every peer left");
+    checkSlotTable(true);
+    return 0;
+}
