@@ -4,15 +4,29 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+namespace {
+constexpr int PaintIntervalMs = 30;
+} // namespace
+
 OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setUndoRedoEnabled(false);
     connect(document(), &QTextDocument::contentsChanged, this, &OutputBox::onContentsChange);
+    m_paintHold.setSingleShot(true);
+    m_paintHold.setInterval(PaintIntervalMs);
+    connect(&m_paintHold, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
+}
+
+void OutputBox::holdPainting() {
+    if (m_paintHold.isActive()) return;
+    setUpdatesEnabled(false);
+    m_paintHold.start();
 }
 
 void OutputBox::setText(const QString& text) {
+    holdPainting();
     m_changing = true;
     m_text = text;
     setPlainText(text);
@@ -21,6 +35,7 @@ void OutputBox::setText(const QString& text) {
 }
 
 void OutputBox::appendText(const QString& text) {
+    holdPainting();
     m_changing = true;
     m_text += text;
     QTextCursor cursor(document());
