@@ -64,10 +64,8 @@ private slots:
 
     void nameInUseIsRefusedAndTheConnectionEnds() {
         ServerFixture server;
-        auto alice = server.join(QStringLiteral("alice"));
-        auto bob = server.join(QStringLiteral("bob"));
+        auto [alice, bob] = server.joinAliceAndBob();
         QVERIFY(alice && bob);
-        QVERIFY(alice->expect(QByteArray(">>> bob has joined <<<")));
         const auto mark = server.mark();
         bob->send(QByteArray("nickName=alice"));
         QVERIFY(bob->expect(QByteArray(">>> Bad nickName. Name is allready in use. <<<\r\n"
@@ -89,10 +87,8 @@ private slots:
 
     void renameTellsTheOthers() {
         ServerFixture server;
-        auto alice = server.join(QStringLiteral("alice"));
-        auto bob = server.join(QStringLiteral("bob"));
+        auto [alice, bob] = server.joinAliceAndBob();
         QVERIFY(alice && bob);
-        QVERIFY(alice->expect(QByteArray(">>> bob has joined <<<")));
         alice->send(QByteArray("nickName=Alice"));
         QVERIFY(alice->expect(QByteArray(">>> Your new nickName is Alice <<<")));
         QVERIFY(bob->expect(QByteArray(">>> alice has renamed to Alice <<<")));
@@ -169,10 +165,8 @@ private slots:
 
     void commandsAreTheirFirstNineCharacters() {
         ServerFixture server;
-        auto alice = server.join(QStringLiteral("alice"));
-        auto bob = server.join(QStringLiteral("bob"));
+        auto [alice, bob] = server.joinAliceAndBob();
         QVERIFY(alice && bob);
-        QVERIFY(alice->expect(QByteArray(">>> bob has joined <<<")));
         bob->send(QByteArray("listnames"));
         QVERIFY(alice->expect(QByteArray("bob: listnames")));
         bob->send(QByteArray("NickName=x"));

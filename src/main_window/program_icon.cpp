@@ -3,6 +3,31 @@
 #include <QPainter>
 #include <QPainterPath>
 
+namespace {
+
+// A bubble with corners of radius 3 and a tail on its bottom edge, from tailStart to the tip and
+// back to tailEnd (both x positions on the bottom edge, tailStart the right one).
+QPainterPath speechBubble(const QRectF& body, qreal tailStart, QPointF tip, qreal tailEnd) {
+    constexpr qreal r = 3;
+    const qreal left = body.left(), top = body.top(), right = body.right(), bottom = body.bottom();
+    QPainterPath path(QPointF(left + r, top));
+    path.lineTo(right - r, top);
+    path.arcTo(QRectF(right - 2 * r, top, 2 * r, 2 * r), 90, -90);
+    path.lineTo(right, bottom - r);
+    path.arcTo(QRectF(right - 2 * r, bottom - 2 * r, 2 * r, 2 * r), 0, -90);
+    path.lineTo(tailStart, bottom);
+    path.lineTo(tip);
+    path.lineTo(tailEnd, bottom);
+    path.lineTo(left + r, bottom);
+    path.arcTo(QRectF(left, bottom - 2 * r, 2 * r, 2 * r), 270, -90);
+    path.lineTo(left, top + r);
+    path.arcTo(QRectF(left, top, 2 * r, 2 * r), 180, -90);
+    path.closeSubpath();
+    return path;
+}
+
+} // namespace
+
 QPixmap programIconPixmap(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -17,37 +42,10 @@ QPixmap programIconPixmap(int size) {
 
     // Back bubble in green, front bubble in white: two people talking. The same outlines as the
     // scalable icon the desktop shows.
-    QPainterPath back(QPointF(7, 4));
-    back.lineTo(19, 4);
-    back.arcTo(QRectF(16, 4, 6, 6), 90, -90);
-    back.lineTo(22, 13);
-    back.arcTo(QRectF(16, 10, 6, 6), 0, -90);
-    back.lineTo(12, 16);
-    back.lineTo(6, 20);
-    back.lineTo(8, 16);
-    back.lineTo(7, 16);
-    back.arcTo(QRectF(4, 10, 6, 6), 270, -90);
-    back.lineTo(4, 7);
-    back.arcTo(QRectF(4, 4, 6, 6), 180, -90);
-    back.closeSubpath();
     painter.setBrush(QColor(0, 255, 0));
-    painter.drawPath(back);
-
-    QPainterPath front(QPointF(14, 13));
-    front.lineTo(25, 13);
-    front.arcTo(QRectF(22, 13, 6, 6), 90, -90);
-    front.lineTo(28, 21);
-    front.arcTo(QRectF(22, 18, 6, 6), 0, -90);
-    front.lineTo(23.5, 24);
-    front.lineTo(26, 28);
-    front.lineTo(19, 24);
-    front.lineTo(14, 24);
-    front.arcTo(QRectF(11, 18, 6, 6), 270, -90);
-    front.lineTo(11, 16);
-    front.arcTo(QRectF(11, 13, 6, 6), 180, -90);
-    front.closeSubpath();
+    painter.drawPath(speechBubble(QRectF(4, 4, 18, 12), 12, QPointF(6, 20), 8));
     painter.setBrush(QColor(255, 255, 255));
-    painter.drawPath(front);
+    painter.drawPath(speechBubble(QRectF(11, 13, 17, 11), 23.5, QPointF(26, 28), 19));
 
     // Three dots of typing in the front bubble.
     painter.setBrush(QColor(0, 128, 0));

@@ -29,6 +29,13 @@ struct ServerFixture {
         return waitUntil([&] { return since(mark).contains(text); }, timeoutMs);
     }
     std::unique_ptr<RawPeer> join(const QString& nick) { return joinAs(*form, port, nick); }
+    // alice and bob joined; alice's copy of bob's joined notice is taken from the wire.
+    std::pair<std::unique_ptr<RawPeer>, std::unique_ptr<RawPeer>> joinAliceAndBob() {
+        auto alice = join(QStringLiteral("alice"));
+        auto bob = join(QStringLiteral("bob"));
+        if (!alice || !bob || !alice->expect(QByteArray(">>> bob has joined <<<"))) return {};
+        return {std::move(alice), std::move(bob)};
+    }
     // A peer that is connected and accepted but has sent nothing.
     std::unique_ptr<RawPeer> connectUnnamed() {
         auto peer = std::make_unique<RawPeer>();
