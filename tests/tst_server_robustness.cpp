@@ -101,6 +101,36 @@ private slots:
         QVERIFY2(server.answerer.boxes().empty(), qPrintable(server.answerer.boxes().empty() ? QString() : server.answerer.boxes()[0].text));
     }
 
+    void aStormOfShortConnectionsLeavesTheServerServing() {
+        ServerFixture server(QStringLiteral("20"));
+        auto [alice, bob] = server.joinAliceAndBob();
+        QVERIFY(alice && bob);
+        // Peers that connect, name themselves and leave at once, many at a time: the handlers
+        // nest through their yields, and the server must neither crash nor lose its clients.
+        std::vector<std::unique_ptr<QTcpSocket>> storm;
+        for (int round = 0; round < 10; ++round) {
+            for (int i = 0; i < 30; ++i) {
+                auto peer = std::make_unique<QTcpSocket>();
+                peer->connectToHost(QHostAddress::LocalHost, server.port);
+                QTcpSocket* raw = peer.get();
+                connect(raw, &QTcpSocket::connected, raw, [raw, round, i] {
+                    raw->write("nickName=storm" + QByteArray::number(round * 100 + i));
+                    raw->disconnectFromHost();
+                });
+                storm.push_back(std::move(peer));
+            }
+            QTest::qWait(20);
+        }
+        QVERIFY(waitUntil([&] {
+            for (auto& peer : storm)
+                if (peer->state() != QAbstractSocket::UnconnectedState) return false;
+            return true;
+        }, 20000));
+        QVERIFY(waitUntil([&] { return server.form->clientSlots.countClients() == 2; }, 20000));
+        QVERIFY(slotTableIsConsistent(*server.form));
+        QVERIFY(stillChatting(*alice, *bob));
+    }
+
     void floodOfLines() {
         ServerFixture server;
         auto alice = server.join(QStringLiteral("alice"));

@@ -6,9 +6,30 @@
 
 namespace platform {
 
-void doEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+namespace {
+// Handlers yield, and a yield may run other handlers that yield in turn. Under a storm of
+// connections that nesting would grow without end until the stack ran out; past this depth a
+// yield returns at once and the events wait for the handlers above to finish.
+int yieldDepth = 0;
+
+class YieldScope {
+public:
+    YieldScope() { ++yieldDepth; }
+    ~YieldScope() { --yieldDepth; }
+};
+} // namespace
+
+bool mayYield() { return yieldDepth < MaxYieldDepth; }
+
+void doEvents() {
+    if (!mayYield()) return;
+    YieldScope scope;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void doEventsWaiting(int maxWaitMs) {
+    if (!mayYield()) return;
+    YieldScope scope;
     // The timer guarantees a wake-up; any socket or window event ends the wait sooner.
     QTimer wakeUp;
     wakeUp.setSingleShot(true);
