@@ -4,15 +4,24 @@
 
 #include <QTest>
 
+namespace {
+// A slot table over a socket array of its own, recording the lines it prints.
+struct Table {
+    explicit Table(qint32 maximum) : maxClients(maximum) {}
+    SocketControlArray sockets;
+    qint32 socketCount = 0;
+    qint32 maxClients;
+    QStringList printed;
+    ClientSlotTable table{sockets, socketCount, maxClients, [this](const QString& line) { printed << line; }};
+};
+} // namespace
+
 class SlotTableTest : public QObject {
     Q_OBJECT
 private slots:
     void growsReusesLowestFirstAndReportsFull() {
-        SocketControlArray sockets;
-        qint32 socketCount = 0;
-        qint32 maxClients = 3;
-        QStringList printed;
-        ClientSlotTable table(sockets, socketCount, maxClients, [&](const QString& line) { printed << line; });
+        Table fixture(3);
+        auto& [sockets, socketCount, maxClients, printed, table] = fixture;
         QCOMPARE(table.getFreeSocket(), 1);
         QCOMPARE(table.getFreeSocket(), 2);
         QCOMPARE(table.getFreeSocket(), 3);
@@ -28,10 +37,8 @@ private slots:
     }
 
     void namesAndList() {
-        SocketControlArray sockets;
-        qint32 socketCount = 0;
-        qint32 maxClients = 10;
-        ClientSlotTable table(sockets, socketCount, maxClients, [](const QString&) {});
+        Table fixture(10);
+        auto& [sockets, socketCount, maxClients, printed, table] = fixture;
         QVERIFY(table.isNameFree(QStringLiteral("__FREE__")));
         QCOMPARE(table.listClients(), QStringLiteral("List of online Clients:\r\n"));
         for (int i = 0; i < 11; ++i) table.getFreeSocket();
@@ -53,11 +60,8 @@ private slots:
     }
 
     void aTakenSlotThatIsNotConnectedGetsAnErrorLineInstead() {
-        SocketControlArray sockets;
-        qint32 socketCount = 0;
-        qint32 maxClients = 10;
-        QStringList printed;
-        ClientSlotTable table(sockets, socketCount, maxClients, [&](const QString& line) { printed << line; });
+        Table fixture(10);
+        auto& [sockets, socketCount, maxClients, printed, table] = fixture;
         table.getFreeSocket();
         table.getFreeSocket();
         sockets(2).Tag = ClientSlotTable::FreeTag;

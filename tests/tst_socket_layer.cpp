@@ -51,6 +51,17 @@ struct Listener {
     }
 };
 
+// Element 0 connected to a listener, its events recorded.
+struct OpenConnection {
+    Listener listener;
+    SocketControlArray array;
+    Events events{array};
+    bool open() {
+        array(0).Connect(QStringLiteral("127.0.0.1"), listener.server.serverPort());
+        return listener.acceptOne();
+    }
+};
+
 } // namespace
 
 class SocketLayerTest : public QObject {
@@ -98,11 +109,9 @@ private slots:
     }
     void peerCloseRaisesCloseAndState8() {
         QFETCH(bool, reset);
-        Listener listener;
-        SocketControlArray array;
-        Events events(array);
-        array(0).Connect(QStringLiteral("127.0.0.1"), listener.server.serverPort());
-        QVERIFY(listener.acceptOne());
+        OpenConnection connection;
+        auto& [listener, array, events] = connection;
+        QVERIFY(connection.open());
         QVERIFY(waitUntil([&] { return array(0).State() == SocketState::Connected; }));
         if (reset) {
             const linger abortive{1, 0};
@@ -117,11 +126,9 @@ private slots:
     }
 
     void dataBeforeThePeerClosesComesFirst() {
-        Listener listener;
-        SocketControlArray array;
-        Events events(array);
-        array(0).Connect(QStringLiteral("127.0.0.1"), listener.server.serverPort());
-        QVERIFY(listener.acceptOne());
+        OpenConnection connection;
+        auto& [listener, array, events] = connection;
+        QVERIFY(connection.open());
         listener.peer->write("last words");
         listener.peer->flush();
         listener.peer->close();
@@ -156,11 +163,9 @@ private slots:
     }
 
     void characterSplitAcrossTwoReadsIsNotCorrupted() {
-        Listener listener;
-        SocketControlArray array;
-        Events events(array);
-        array(0).Connect(QStringLiteral("127.0.0.1"), listener.server.serverPort());
-        QVERIFY(listener.acceptOne());
+        OpenConnection connection;
+        auto& [listener, array, events] = connection;
+        QVERIFY(connection.open());
         const QByteArray umlaut = QStringLiteral("ü").toUtf8();
         listener.peer->write(umlaut.left(1));
         listener.peer->flush();
@@ -173,11 +178,9 @@ private slots:
     }
 
     void anyBytesAreAccepted() {
-        Listener listener;
-        SocketControlArray array;
-        Events events(array);
-        array(0).Connect(QStringLiteral("127.0.0.1"), listener.server.serverPort());
-        QVERIFY(listener.acceptOne());
+        OpenConnection connection;
+        auto& [listener, array, events] = connection;
+        QVERIFY(connection.open());
         listener.peer->write(QByteArray("\x00\xff\xfe\xc3(\r\n\x80", 8));
         listener.peer->flush();
         QVERIFY(waitUntil([&] { return !events.log.isEmpty(); }));
