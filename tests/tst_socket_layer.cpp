@@ -169,8 +169,8 @@ private slots:
         const QByteArray umlaut = QStringLiteral("ü").toUtf8();
         listener.peer->write(umlaut.left(1));
         listener.peer->flush();
-        QVERIFY(waitUntil([&] { return events.log.size() == 1; }));
-        QCOMPARE(events.data, QString());
+        QTest::qWait(20);
+        QCOMPARE(events.log.size(), 0);
         listener.peer->write(umlaut.mid(1) + "x");
         listener.peer->flush();
         QVERIFY(waitUntil([&] { return events.log.size() == 2; }));

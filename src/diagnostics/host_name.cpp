@@ -2,6 +2,7 @@
 
 #include "platform/err_object.h"
 #include "platform/error_trap.h"
+#include "sockets/ipv4_address.h"
 
 #include <QHostInfo>
 #include <arpa/inet.h>
@@ -52,8 +53,9 @@ QString pointerToString(ErrorReporter& reporter, const char* address) {
 QString getHostName(ErrorReporter& reporter, const QString& ip) {
     QString result = QStringLiteral("(unknown)");
     withErrorTrap(reporter, [] { return lookupContext; }, [&] {
-        // Like inet_addr: text that is no address converts to 255.255.255.255 and is looked up too.
-        const quint32 address = inet_addr(ip.toLocal8Bit().constData());
+        // Every part is a decimal number, as the connect dialog means it. Text that is no address
+        // converts to 255.255.255.255, as the system's conversion has it, and is looked up too.
+        const quint32 address = htonl(parseDottedDecimal(ip).value_or(INADDR_NONE));
         const ReverseLookupResult found = activeLookup()(address);
         if (found.name) {
             result = pointerToString(reporter, found.name);

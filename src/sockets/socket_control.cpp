@@ -1,40 +1,46 @@
 #include "socket_control.h"
 
+#include "ipv4_address.h"
 #include "platform/err_object.h"
 #include "socket_control_array.h"
 #include "socket_errors.h"
-
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <arpa/inet.h>
+#include "tcp_listener.h"
 
 namespace {
-constexpr int ListenBacklog = 1024;
-
 const QString wrongStateText =
     QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
 
-// Dotted text as the system's address conversion reads it: "007" is 7, "010" is octal 8.
-bool toIPv4Address(const QString& text, QHostAddress& address) {
-    in_addr converted{};
-    if (inet_aton(text.toLocal8Bit().constData(), &converted) == 0) return false;
-    address = QHostAddress(ntohl(converted.s_addr));
-    return true;
-}
+// How long a message that ends inside a character waits for the rest of it.
+constexpr int HoldMs = 100;
+
+// A sender stops being read while more than this of its messages waits at the others, and is
+// read again below the lower mark, or when none of it has left for a while (the connections it
+// waits at are not reading; they are cut at their own limit).
+constexpr qint64 PauseAboveBytes = 256 * 1024;
+constexpr qint64 ResumeBelowBytes = 64 * 1024;
+constexpr qint64 StalledMs = 250;
+// After such a stall the sender may queue this much more before it waits again, so that a
+// connection that never reads reaches its limit soon instead of slowing the sender for long.
+constexpr qint64 StalledAllowanceBytes = 1024 * 1024;
 } // namespace
 
 SocketControl::SocketControl(SocketControlArray& array, int index)
-    : QObject(&array), m_array(array), m_index(index) {}
+    : QObject(&array), m_array(array), m_index(index) {
+    m_holdTimer.setSingleShot(true);
+    m_holdTimer.setInterval(HoldMs);
+    connect(&m_holdTimer, &QTimer::timeout, this, [this] {
+        m_holdExpired = true;
+        scheduleData();
+    });
+}
 
 SocketControl::~SocketControl() {
-    releaseSocket();
-    releaseServer();
+    if (m_backlog) m_backlog->onChanged = nullptr;
 }
 
 qint32 SocketControl::LocalPort() const {
-    if (m_server && m_server->isListening()) return m_server->serverPort();
-    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) return m_socket->localPort();
+    if (m_listener) return m_listener->port();
+    if (m_connection && m_state == SocketState::Connected) return m_connection->localPort();
     return m_localPort;
 }
 
@@ -48,26 +54,29 @@ void SocketControl::Connect(const QString& remoteHost, qint32 remotePort) {
     requireState(SocketState::Closed);
     if (remotePort < 1 || remotePort > 65535)
         throw RuntimeError(RunTimeErrors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
-
-    auto* socket = new QTcpSocket(this);
-    m_socket = socket;
-    connect(socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
-    connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
-    connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onPeerGone);
-    connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
-
     ++m_connectionSerial;
-    m_decoder.resetState();
+    m_text.clear();
     m_remotePort = remotePort;
-    m_state = SocketState::Connecting;
-    QHostAddress address;
-    if (toIPv4Address(remoteHost, address)) {
-        m_remoteHostIP = address.toString();
-        socket->connectToHost(address, static_cast<quint16>(remotePort));
-    } else {
-        m_remoteHostIP = remoteHost;
-        socket->connectToHost(remoteHost, static_cast<quint16>(remotePort));
+    m_remoteHostIP = remoteHost;
+    const std::optional<quint32> address = parseDottedDecimal(remoteHost);
+    if (!address) {
+        m_state = SocketState::Error;
+        QMetaObject::invokeMethod(
+            this, [this] { deliverError(11001, QStringLiteral("Authoritative answer: Host not found")); },
+            Qt::QueuedConnection);
+        return;
     }
+    m_remoteHostIP = ipv4ToText(*address);
+    int error = 0;
+    std::unique_ptr<TcpConnection> connection =
+        TcpConnection::connectTo(m_array.m_poller, *address, quint16(remotePort), error);
+    if (!connection) {
+        m_state = SocketState::Error;
+        postError(error);
+        return;
+    }
+    m_state = SocketState::Connecting;
+    attach(std::move(connection));
 }
 
 void SocketControl::Bind(qint32 localPort) {
@@ -79,75 +88,79 @@ void SocketControl::Bind(qint32 localPort) {
 
 void SocketControl::Listen() {
     requireState(SocketState::Closed);
-    auto* server = new QTcpServer(this);
-    // A burst of clients must not overflow the system's queue of connections not yet taken.
-    server->setListenBacklogSize(ListenBacklog);
-    if (!server->listen(QHostAddress::AnyIPv4, static_cast<quint16>(m_localPort))) {
-        const SocketErrorInfo info = socketErrorInfo(server->serverError(), server->errorString());
-        delete server;
+    auto listener = std::make_unique<TcpListener>(m_array.m_poller);
+    if (const int error = listener->listen(quint16(m_localPort)); error != 0) {
+        const SocketErrorInfo info = socketErrorInfo(error);
         throw RuntimeError(info.number, info.description);
     }
-    m_server = server;
-    connect(server, &QTcpServer::newConnection, this, &SocketControl::onNewConnection);
+    listener->onAccepted = [this](int fd, const QString& address, quint16 port) {
+        const qint32 requestID = m_array.registerPending(fd, address, port, *this);
+        QMetaObject::invokeMethod(
+            this, [this, requestID] { deliverConnectionRequest(requestID); }, Qt::QueuedConnection);
+    };
+    m_listener = std::move(listener);
     m_state = SocketState::Listening;
 }
 
 void SocketControl::Accept(qint32 requestID) {
     requireState(SocketState::Closed);
-    const PendingConnection pending = m_array.takePending(requestID);
-    if (!pending.socket)
-        throw RuntimeError(RunTimeErrors::InvalidProcedureCall,
-                           QStringLiteral("Invalid procedure call or argument"));
-    attach(pending);
-}
-
-void SocketControl::attach(const PendingConnection& pending) {
-    QTcpSocket* socket = pending.socket;
-    socket->setParent(this);
-    m_socket = socket;
-    connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
-    connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onPeerGone);
-    connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-
+    const SocketControlArray::PendingConnection pending = m_array.takePending(requestID);
+    if (pending.fd < 0)
+        throw RuntimeError(RunTimeErrors::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument"));
     ++m_connectionSerial;
-    m_decoder.resetState();
+    m_text.clear();
     m_remoteHostIP = pending.peerAddress;
     m_remotePort = pending.peerPort;
     m_state = SocketState::Connected;
+    // Whatever the peer sent, or a close, while it waited is reported by the poller as usual.
+    attach(std::make_unique<TcpConnection>(m_array.m_poller, pending.fd, false));
+    m_connection->limitSendBuffer();
+}
 
-    // The peer may have sent data, or even gone, while the connection waited for Accept.
-    if (socket->bytesAvailable() > 0) {
-        m_dataPending = true;
-        scheduleData();
-    }
-    if (socket->state() != QAbstractSocket::ConnectedState) onPeerGone();
+void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
+    m_connection = std::move(connection);
+    m_connection->onReadable = [this] { onReadable(); };
+    m_connection->onGone = [this](int) { onGone(); };
+    m_connection->onConnected = [this](int error) { onConnected(error); };
+    m_backlog = std::make_shared<SendBacklog>();
+    m_backlog->onChanged = [this] { updateReadPause(); };
+    m_pauseAbove = PauseAboveBytes;
 }
 
 void SocketControl::SendData(const QString& text) {
-    requireState(SocketState::Connected);
-    m_socket->write(text.toLocal8Bit());
-    // Hand the text to the system now rather than at the next writable notification: a chat
-    // line should leave at once, and it saves the event loop a round per send.
-    m_socket->flush();
-    if (m_socket->bytesToWrite() > MaxQueuedBytesPerConnection) {
+    if (m_state != SocketState::Connected && m_state != SocketState::Closing)
+        throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
+    if (!m_connection || m_connection->peerGone()) return;
+    m_connection->write(m_array.encode(text), m_array.currentSender());
+    if (m_connection && m_connection->queuedBytes() > MaxQueuedBytesPerConnection) {
         // The peer has stopped reading: end the connection as if it had gone away.
-        m_socket->abort();
-        onPeerGone();
+        m_connection->abort();
+        onGone();
     }
 }
 
 QString SocketControl::GetData() {
-    if (!m_socket) return {};
-    return m_decoder.decode(m_socket->readAll());
+    QString message;
+    message.swap(m_message);
+    return message;
 }
 
 void SocketControl::Close() {
+    const bool wasWaitingToClose = m_closePending;
     m_closePending = false;
-    m_dataPending = false;
-    releaseSocket();
-    releaseServer();
+    m_message.clear();
+    m_text.clear();
+    m_holdTimer.stop();
+    m_holdExpired = false;
+    releaseConnection();
+    m_listener.reset();
     m_state = SocketState::Closed;
+    if (wasWaitingToClose) m_array.scheduleCloses();
+}
+
+bool SocketControl::hasUnhandledInput() const {
+    return m_closePending || m_dataQueued || m_text.hasPending() || m_text.holding() ||
+           (m_connection && m_connection->hasInput());
 }
 
 void SocketControl::unload() {
@@ -156,73 +169,53 @@ void SocketControl::unload() {
     deleteLater();
 }
 
-void SocketControl::releaseSocket() {
-    if (!m_socket) return;
-    QTcpSocket* socket = m_socket;
-    m_socket = nullptr;
-    socket->disconnect(this);
-    m_array.drainAndDispose(socket);
+void SocketControl::releaseConnection() {
+    if (m_backlog) m_backlog->onChanged = nullptr;
+    m_backlog.reset();
+    if (m_connection) m_array.drainAndDispose(std::move(m_connection));
 }
 
-void SocketControl::releaseServer() {
-    if (!m_server) return;
-    QTcpServer* server = m_server;
-    m_server = nullptr;
-    server->disconnect(this);
-    server->close();
-    server->deleteLater();
-}
+void SocketControl::onReadable() { scheduleData(); }
 
-void SocketControl::onConnected() {
-    if (m_state != SocketState::Connecting || !m_socket) return;
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_remoteHostIP = m_socket->peerAddress().toString();
-    m_state = SocketState::Connected;
-}
-
-void SocketControl::onReadyRead() {
-    m_dataPending = true;
-    if (!m_inDataArrival) scheduleData();
-}
-
-void SocketControl::onPeerGone() {
+void SocketControl::onGone() {
     if (m_state != SocketState::Connected) return;
     m_state = SocketState::Closing;
     m_closePending = true;
-    maybeScheduleClose();
+    m_array.queueClose(*this);
+    // What arrived before the close still goes out first.
+    scheduleData();
 }
 
-void SocketControl::onSocketError() {
-    if (!m_socket) return;
-    if (m_state == SocketState::Connected) {
-        // An established connection that fails has ended, whatever the cause.
-        onPeerGone();
+void SocketControl::onConnected(int error) {
+    if (m_state != SocketState::Connecting) return;
+    if (error == 0) {
+        m_state = SocketState::Connected;
         return;
     }
-    if (m_state != SocketState::Connecting) return;
-    const SocketErrorInfo info = socketErrorInfo(m_socket->error(), m_socket->errorString());
     m_state = SocketState::Error;
-    QMetaObject::invokeMethod(
-        this, [this, info] { deliverError(info.number, info.description); }, Qt::QueuedConnection);
+    releaseConnection();
+    postError(error);
 }
 
-void SocketControl::onNewConnection() {
-    while (m_server && m_server->hasPendingConnections()) {
-        QTcpSocket* socket = m_server->nextPendingConnection();
-        if (socket->peerAddress().isNull()) {
-            // Reset by its peer before it could be taken: there is nobody left to accept.
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        const qint32 requestID = m_array.registerPending(socket);
-        QMetaObject::invokeMethod(
-            this, [this, requestID] { deliverConnectionRequest(requestID); }, Qt::QueuedConnection);
+void SocketControl::updateReadPause() {
+    if (!m_connection || !m_backlog) return;
+    const qint64 queued = m_backlog->queued;
+    bool paused = m_connection->readPaused();
+    if (!paused && queued > m_pauseAbove) {
+        paused = true;
+    } else if (paused && queued < ResumeBelowBytes) {
+        paused = false;
+        m_pauseAbove = PauseAboveBytes;
+    } else if (paused && socketClockMs() - m_backlog->lastDrainMs > StalledMs) {
+        paused = false;
+        m_pauseAbove = queued + StalledAllowanceBytes;
     }
+    m_connection->setReadPaused(paused);
+    if (paused) m_array.watchPausedReaders();
 }
 
 void SocketControl::scheduleData() {
-    if (m_dataQueued) return;
+    if (m_dataQueued || m_inDataArrival) return;
     m_dataQueued = true;
     QMetaObject::invokeMethod(this, &SocketControl::deliverData, Qt::QueuedConnection);
 }
@@ -230,43 +223,75 @@ void SocketControl::scheduleData() {
 void SocketControl::deliverData() {
     m_dataQueued = false;
     const bool readable = m_state == SocketState::Connected || m_state == SocketState::Closing;
-    if (m_unloaded || !m_socket || !readable || m_inDataArrival || !m_dataPending) {
-        maybeScheduleClose();
+    if (m_unloaded || !readable || m_inDataArrival) {
+        m_array.scheduleCloses();
         return;
     }
-    m_dataPending = false;
-    const qint64 available = m_socket->bytesAvailable();
-    if (available <= 0) {
-        maybeScheduleClose();
+    if (m_connection && m_connection->hasInput()) m_text.append(m_connection->takeInput());
+    std::optional<QString> message = m_text.takeMessage(m_holdExpired || m_closePending);
+    if (!message) {
+        if (m_text.holding() && !m_holdTimer.isActive()) m_holdTimer.start();
+        m_array.scheduleCloses();
         return;
     }
+    m_holdTimer.stop();
+    m_holdExpired = false;
+    m_message = *message;
 
     QPointer<SocketControl> self(this);
+    SocketControlArray& sockets = m_array;
     m_inDataArrival = true;
-    emit m_array.DataArrival(m_index, static_cast<qint32>(qMin<qint64>(available, INT32_MAX)));
+    sockets.m_senders.push_back(m_backlog);
+    emit sockets.DataArrival(m_index, qint32(qMin<qsizetype>(m_message.size(), INT32_MAX)));
+    sockets.m_senders.pop_back();
     if (!self) return;
     m_inDataArrival = false;
+    m_message.clear();
     // Data that came in while the handler yielded gets an event of its own.
-    if (m_dataPending && m_socket && m_socket->bytesAvailable() > 0)
+    if (m_text.hasPending() || (m_connection && m_connection->hasInput()))
         scheduleData();
-    else
-        maybeScheduleClose();
+    else if (m_text.holding())
+        m_holdTimer.start();
+    m_array.scheduleCloses();
 }
 
-void SocketControl::maybeScheduleClose() {
-    if (!m_closePending || m_inDataArrival || m_dataQueued) return;
+bool SocketControl::readyToClose() const {
+    return !m_inDataArrival && !m_dataQueued && !m_text.hasPending() && !m_text.holding() &&
+           !(m_connection && m_connection->hasInput());
+}
+
+void SocketControl::scheduleClose() {
+    if (m_closeQueued) return;
+    m_closeQueued = true;
     QMetaObject::invokeMethod(this, &SocketControl::deliverClose, Qt::QueuedConnection);
 }
 
 void SocketControl::deliverClose() {
-    if (m_unloaded || !m_closePending || m_state != SocketState::Closing) return;
-    if (m_inDataArrival || m_dataQueued) return; // raised once the data has been handed over
-    if (m_dataPending && m_socket && m_socket->bytesAvailable() > 0) {
+    m_closeQueued = false;
+    if (m_unloaded || !m_closePending || m_state != SocketState::Closing) {
+        m_array.scheduleCloses();
+        return;
+    }
+    if (!readyToClose()) {
         scheduleData();
         return;
     }
+    if (m_array.m_closeOrder.empty() || m_array.m_closeOrder.front() != this) {
+        m_array.scheduleCloses();
+        return;
+    }
     m_closePending = false;
-    emit m_array.Close(m_index);
+    m_array.m_closeOrder.pop_front();
+    SocketControlArray& sockets = m_array;
+    emit sockets.Close(m_index);
+    sockets.scheduleCloses();
+    sockets.raiseDeferred();
+}
+
+void SocketControl::postError(int systemError) {
+    const SocketErrorInfo info = socketErrorInfo(systemError);
+    QMetaObject::invokeMethod(
+        this, [this, info] { deliverError(info.number, info.description); }, Qt::QueuedConnection);
 }
 
 void SocketControl::deliverError(qint32 number, const QString& description) {
@@ -276,6 +301,6 @@ void SocketControl::deliverError(qint32 number, const QString& description) {
 
 void SocketControl::deliverConnectionRequest(qint32 requestID) {
     if (!m_unloaded && m_state == SocketState::Listening) emit m_array.ConnectionRequest(m_index, requestID);
-    // A request the handler did not accept is turned down.
+    // A request the handler neither accepted nor put off is turned down.
     m_array.dropPending(requestID);
 }

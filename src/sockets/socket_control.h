@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QStringDecoder>
+#include "incoming_text.h"
+#include "tcp_connection.h"
 
-class QTcpServer;
-class QTcpSocket;
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
 class SocketControlArray;
-struct PendingConnection;
+class TcpListener;
 
 // The states an element reports; the program tests 0, 6 and 7 and shows all of them.
 namespace SocketState {
@@ -30,8 +31,8 @@ inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
 
 // One element of the socket control array: a TCP connection or a listening socket with the
 // states, methods and events the chat program relies on. Events reach the program through the
-// array, always from the event loop (never from inside Qt's own socket signals), so a handler may
-// yield, close or unload the element freely.
+// array, always as events of their own from the event loop, so a handler may yield, close or
+// unload the element freely.
 class SocketControl : public QObject {
     Q_OBJECT
 public:
@@ -52,33 +53,37 @@ public:
     void Bind(qint32 localPort);
     void Listen();
     void Accept(qint32 requestID);
+    // Queues the text (UTF-8) and returns; also allowed while the peer is closing.
     void SendData(const QString& text);
+    // The message the current DataArrival announced.
     QString GetData();
     void Close();
 
     // Changes with every connection the element takes on, so a handler that yielded can tell
     // whether the element still carries the connection it started with.
     quint64 connectionSerial() const { return m_connectionSerial; }
+    // Received data or a close that the program has not been told of yet.
+    bool hasUnhandledInput() const;
 
 private:
     friend class SocketControlArray;
 
     void unload();
     void requireState(qint16 state) const;
-    void attach(const PendingConnection& pending);
-    void releaseSocket();
-    void releaseServer();
+    void attach(std::unique_ptr<TcpConnection> connection);
+    void releaseConnection();
 
-    void onConnected();
-    void onReadyRead();
-    void onPeerGone();
-    void onSocketError();
-    void onNewConnection();
+    void onReadable();
+    void onGone();
+    void onConnected(int error);
+    void updateReadPause();
 
     void scheduleData();
     void deliverData();
-    void maybeScheduleClose();
+    bool readyToClose() const;
+    void scheduleClose();
     void deliverClose();
+    void postError(int systemError);
     void deliverError(qint32 number, const QString& description);
     void deliverConnectionRequest(qint32 requestID);
 
@@ -87,17 +92,22 @@ private:
     qint16 m_state = SocketState::Closed;
     bool m_unloaded = false;
 
-    QPointer<QTcpSocket> m_socket;
-    QPointer<QTcpServer> m_server;
-    QStringDecoder m_decoder{QStringDecoder::System};
+    std::unique_ptr<TcpConnection> m_connection;
+    std::unique_ptr<TcpListener> m_listener;
+    std::shared_ptr<SendBacklog> m_backlog;
+    qint64 m_pauseAbove = 0;
+    IncomingText m_text;
+    QString m_message;
+    QTimer m_holdTimer;
     quint64 m_connectionSerial = 0;
 
     QString m_remoteHostIP = QStringLiteral("0.0.0.0");
     qint32 m_remotePort = 0;
     qint32 m_localPort = 0;
 
-    bool m_dataPending = false;    // data arrived that no DataArrival has announced yet
     bool m_dataQueued = false;     // a delivery of DataArrival is queued
     bool m_inDataArrival = false;  // the program's DataArrival handler is running
+    bool m_holdExpired = false;    // a held message waits no longer for its last character
     bool m_closePending = false;   // the peer has gone; Close is still to be raised
+    bool m_closeQueued = false;    // a delivery of Close is queued
 };

@@ -2,19 +2,41 @@
 
 #include "platform/err_object.h"
 
-#include <QTcpSocket>
-#include <QTimer>
+#include <unistd.h>
 
 namespace {
-// How long a closed connection may take to hand its last queued data to a slow peer.
+// How long a closed connection may take to hand its last queued data to a slow peer, and how
+// long it then waits for the peer's own close.
 constexpr int DrainTimeoutMs = 30000;
+constexpr int LingerMs = 2000;
+// How soon a connection request put off is raised again when no close comes first.
+constexpr int DeferredRetryMs = 50;
+// How often readers held back for their senders' sake are looked at again.
+constexpr int PausedReadersCheckMs = 100;
 } // namespace
 
-SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) { Load(0); }
+SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
+    m_deferredRetry.setSingleShot(true);
+    m_deferredRetry.setInterval(DeferredRetryMs);
+    connect(&m_deferredRetry, &QTimer::timeout, this, &SocketControlArray::raiseDeferred);
+    m_pausedReaders.setInterval(PausedReadersCheckMs);
+    connect(&m_pausedReaders, &QTimer::timeout, this, [this] {
+        bool anyPaused = false;
+        for (auto& [index, element] : m_elements) {
+            if (!element->m_connection || !element->m_connection->readPaused()) continue;
+            element->updateReadPause();
+            anyPaused = anyPaused || (element->m_connection && element->m_connection->readPaused());
+        }
+        if (!anyPaused) m_pausedReaders.stop();
+    });
+    Load(0);
+}
 
 SocketControlArray::~SocketControlArray() {
     for (auto& [index, element] : m_elements) delete element;
     m_elements.clear();
+    m_draining.clear();
+    for (auto& [id, pending] : m_pending) ::close(pending.fd);
 }
 
 SocketControl* SocketControlArray::find(int index) const {
@@ -64,13 +86,35 @@ QString SocketControlArray::pendingPeerAddress(qint32 requestID) const {
     return it == m_pending.end() ? QString() : it->second.peerAddress;
 }
 
-qint32 SocketControlArray::registerPending(QTcpSocket* socket) {
+void SocketControlArray::deferRequest(qint32 requestID) {
+    const auto it = m_pending.find(requestID);
+    if (it == m_pending.end()) return;
+    it->second.deferred = true;
+    if (!m_deferredRetry.isActive()) m_deferredRetry.start();
+}
+
+void SocketControlArray::raiseDeferred() {
+    m_deferredRetry.stop();
+    for (auto& [requestID, pending] : m_pending) {
+        if (!pending.deferred) continue;
+        pending.deferred = false;
+        const qint32 id = requestID;
+        if (SocketControl* listener = pending.listener)
+            QMetaObject::invokeMethod(
+                listener, [listener, id] { listener->deliverConnectionRequest(id); }, Qt::QueuedConnection);
+        else
+            QMetaObject::invokeMethod(this, [this, id] { dropPending(id); }, Qt::QueuedConnection);
+    }
+}
+
+qint32 SocketControlArray::registerPending(int fd, const QString& peerAddress, quint16 peerPort,
+                                           SocketControl& listener) {
     const qint32 requestID = ++m_nextRequestID;
-    m_pending[requestID] = {socket, socket->peerAddress().toString(), socket->peerPort()};
+    m_pending[requestID] = {fd, peerAddress, peerPort, &listener, false};
     return requestID;
 }
 
-PendingConnection SocketControlArray::takePending(qint32 requestID) {
+SocketControlArray::PendingConnection SocketControlArray::takePending(qint32 requestID) {
     const auto it = m_pending.find(requestID);
     if (it == m_pending.end()) return {};
     PendingConnection pending = it->second;
@@ -79,23 +123,56 @@ PendingConnection SocketControlArray::takePending(qint32 requestID) {
 }
 
 void SocketControlArray::dropPending(qint32 requestID) {
-    if (QTcpSocket* socket = takePending(requestID).socket) {
-        socket->abort();
-        socket->deleteLater();
+    const auto it = m_pending.find(requestID);
+    if (it == m_pending.end() || it->second.deferred) return;
+    ::close(it->second.fd);
+    m_pending.erase(it);
+}
+
+void SocketControlArray::queueClose(SocketControl& element) {
+    m_closeOrder.push_back(&element);
+    scheduleCloses();
+}
+
+void SocketControlArray::scheduleCloses() {
+    while (!m_closeOrder.empty()) {
+        SocketControl* head = m_closeOrder.front();
+        if (!head || head->m_unloaded || !head->m_closePending) {
+            m_closeOrder.pop_front();
+            continue;
+        }
+        if (head->readyToClose()) head->scheduleClose();
+        return;
     }
 }
 
-void SocketControlArray::drainAndDispose(QTcpSocket* socket) {
-    socket->setParent(this);
-    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(DrainTimeoutMs, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        socket->disconnectFromHost();
-        return;
+std::shared_ptr<SendBacklog> SocketControlArray::currentSender() const {
+    return m_senders.empty() ? nullptr : m_senders.back();
+}
+
+QByteArray SocketControlArray::encode(const QString& text) {
+    // The cached text holds on to its buffer, so the same address and size mean the same text.
+    if (text.constData() != m_lastText.constData() || text.size() != m_lastText.size()) {
+        m_lastText = text;
+        m_lastBytes = text.toUtf8();
     }
-    socket->abort();
-    socket->deleteLater();
+    return m_lastBytes;
+}
+
+void SocketControlArray::watchPausedReaders() {
+    if (!m_pausedReaders.isActive()) m_pausedReaders.start();
+}
+
+void SocketControlArray::drainAndDispose(std::unique_ptr<TcpConnection> connection) {
+    TcpConnection* raw = connection.get();
+    raw->onReadable = nullptr;
+    raw->onGone = nullptr;
+    raw->onConnected = nullptr;
+    const quint64 id = ++m_nextDrainID;
+    const int limitMs = raw->queuedBytes() > 0 ? DrainTimeoutMs : LingerMs;
+    m_draining.emplace(id, std::move(connection));
+    const auto dispose = [this, id] { m_draining.erase(id); };
+    QTimer::singleShot(limitMs, this, dispose);
+    // Called from inside the connection's own poll handling: it is deleted from the event loop.
+    raw->finish([this, dispose] { QMetaObject::invokeMethod(this, dispose, Qt::QueuedConnection); });
 }

@@ -1,20 +1,14 @@
 #pragma once
 
 #include "socket_control.h"
+#include "socket_poller.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <deque>
 #include <map>
-
-class QTcpSocket;
-
-// A connection that arrived and waits for Accept. Its peer is noted at once: Qt forgets the
-// peer's address when the connection ends, and a peer may leave before it is accepted.
-struct PendingConnection {
-    QPointer<QTcpSocket> socket;
-    QString peerAddress;
-    quint16 peerPort = 0;
-};
+#include <vector>
 
 // Which connection an element carried when a handler looked: a handler that yields checks it
 // afterwards before it acts on the element again.
@@ -44,6 +38,9 @@ public:
 
     // The peer address of a connection waiting for Accept, or "" when there is none.
     QString pendingPeerAddress(qint32 requestID) const;
+    // Keeps a connection request that the program cannot take yet; it is raised again once a
+    // connection's close has been handled, or after a moment.
+    void deferRequest(qint32 requestID);
 
 signals:
     void ConnectionRequest(int Index, qint32 requestID);
@@ -54,13 +51,42 @@ signals:
 private:
     friend class SocketControl;
 
-    qint32 registerPending(QTcpSocket* socket);
+    struct PendingConnection {
+        int fd = -1;
+        QString peerAddress;
+        quint16 peerPort = 0;
+        QPointer<SocketControl> listener;
+        bool deferred = false;
+    };
+
+    qint32 registerPending(int fd, const QString& peerAddress, quint16 peerPort, SocketControl& listener);
     PendingConnection takePending(qint32 requestID);
     void dropPending(qint32 requestID);
-    // Keeps a closed connection alive until its queued data has gone out.
-    void drainAndDispose(QTcpSocket* socket);
+    void raiseDeferred();
 
+    // Closes are raised in the order the peers left, each after its connection's data.
+    void queueClose(SocketControl& element);
+    void scheduleCloses();
+
+    // The sender whose message the running DataArrival handlers pass on, innermost last.
+    std::shared_ptr<SendBacklog> currentSender() const;
+    QByteArray encode(const QString& text);
+    void watchPausedReaders();
+
+    // Keeps a closed connection until its queued data has gone out and the peer has closed too.
+    void drainAndDispose(std::unique_ptr<TcpConnection> connection);
+
+    SocketPoller m_poller;
     std::map<int, SocketControl*> m_elements;
     std::map<qint32, PendingConnection> m_pending;
     qint32 m_nextRequestID = 0;
+    QTimer m_deferredRetry;
+    std::deque<QPointer<SocketControl>> m_closeOrder;
+    std::vector<std::shared_ptr<SendBacklog>> m_senders;
+    QTimer m_pausedReaders;
+    std::map<quint64, std::unique_ptr<TcpConnection>> m_draining;
+    quint64 m_nextDrainID = 0;
+    // A broadcast sends one text to many connections: it is encoded once.
+    QString m_lastText;
+    QByteArray m_lastBytes;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractSocket>
 #include <QString>
 
 // A socket failure as the rest of the program knows it: a Windows Sockets error number (so the
@@ -10,4 +9,4 @@ struct SocketErrorInfo {
     QString description;
 };
 
-SocketErrorInfo socketErrorInfo(QAbstractSocket::SocketError error, const QString& qtText);
+SocketErrorInfo socketErrorInfo(int systemError);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Turns the bytes one connection receives into messages, one per read. Text is UTF-8; a message
+// that is not valid UTF-8 comes from an 8-bit peer and is read as Windows-1252. A read that ends
+// inside a valid UTF-8 character is held: the next read completes it (its first bytes join the
+// held message), or shows that it will not, and then the held bytes stand on their own, as does
+// a held message once the hold time passes or the peer has gone.
+class IncomingText {
+public:
+    void append(const QByteArray& bytes) { m_pending += bytes; }
+    // The next whole message, or nothing while waiting for the rest of a character. final: no
+    // more bytes are to be waited for (the hold time passed, or the peer has gone).
+    std::optional<QString> takeMessage(bool final);
+    bool holding() const { return !m_held.isEmpty(); }
+    bool hasPending() const { return !m_pending.isEmpty(); }
+    void clear();
+
+    static QString decode(const QByteArray& bytes);
+
+private:
+    QByteArray m_held;
+    QByteArray m_pending;
+};

@@ -1,0 +1,222 @@
+#include "tcp_connection.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr int SendBufferBytes = 256 * 1024;
+} // namespace
+
+qint64 socketClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+TcpConnection::TcpConnection(SocketPoller& poller, int fd, bool connecting)
+    : m_poller(poller), m_fd(fd), m_connecting(connecting) {
+    // Chat lines are small and should leave at once.
+    const int on = 1;
+    setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    updateInterest();
+}
+
+TcpConnection::~TcpConnection() {
+    dropOutput();
+    m_poller.forget(m_fd);
+    ::close(m_fd);
+}
+
+std::unique_ptr<TcpConnection> TcpConnection::connectTo(SocketPoller& poller, quint32 address, quint16 port,
+                                                        int& error) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = htonl(address);
+    peer.sin_port = htons(port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0 && errno != EINPROGRESS) {
+        error = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    // Even an immediate success is reported from the poller, like every other outcome.
+    return std::make_unique<TcpConnection>(poller, fd, true);
+}
+
+QByteArray TcpConnection::takeInput() {
+    QByteArray input;
+    input.swap(m_input);
+    updateInterest();
+    return input;
+}
+
+void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin) {
+    if (m_ended || bytes.isEmpty()) return;
+    if (origin) {
+        if (origin->queued == 0) origin->lastDrainMs = socketClockMs();
+        origin->queued += bytes.size();
+    }
+    std::shared_ptr<SendBacklog> grown = origin;
+    m_output.push_back({bytes, 0, origin});
+    m_queued += bytes.size();
+    if (!m_connecting) flushOutput();
+    if (grown && grown->onChanged) grown->onChanged();
+}
+
+void TcpConnection::setReadPaused(bool paused) {
+    if (m_readPaused == paused) return;
+    m_readPaused = paused;
+    updateInterest();
+}
+
+void TcpConnection::finish(std::function<void()> done) {
+    m_finishing = true;
+    m_done = std::move(done);
+    m_input.clear();
+    m_readPaused = false;
+    checkFinished();
+    updateInterest();
+}
+
+void TcpConnection::abort() {
+    const linger reset{1, 0};
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    dropOutput();
+    m_ended = true;
+    updateInterest();
+}
+
+void TcpConnection::limitSendBuffer() {
+    const int bytes = SendBufferBytes;
+    setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+}
+
+quint16 TcpConnection::localPort() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+void TcpConnection::onPollEvents(quint32 events) {
+    if (m_connecting) {
+        if (!(events & (EPOLLOUT | EPOLLERR | EPOLLHUP))) return;
+        int error = 0;
+        socklen_t length = sizeof error;
+        getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        m_connecting = false;
+        if (error != 0) m_ended = true;
+        updateInterest();
+        if (onConnected) onConnected(error);
+        if (error == 0) flushOutput();
+        return;
+    }
+    if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readSome();
+    if (events & (EPOLLOUT | EPOLLERR)) flushOutput();
+    checkFinished();
+}
+
+void TcpConnection::readSome() {
+    if (m_ended) return;
+    char buffer[16 * 1024];
+    bool grew = false;
+    while (m_finishing || m_input.size() < InputLimit) {
+        const qint64 room = m_finishing ? qint64(sizeof buffer) : InputLimit - m_input.size();
+        const ssize_t n = ::recv(m_fd, buffer, size_t(qMin<qint64>(room, sizeof buffer)), 0);
+        if (n > 0) {
+            if (!m_finishing) {
+                m_input.append(buffer, n);
+                grew = true;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        m_ended = true;
+        const int error = n == 0 ? 0 : errno;
+        dropOutput();
+        updateInterest();
+        if (grew && onReadable) onReadable();
+        if (onGone) onGone(error);
+        return;
+    }
+    updateInterest();
+    if (grew && onReadable) onReadable();
+}
+
+void TcpConnection::flushOutput() {
+    while (!m_output.empty() && !m_ended) {
+        Chunk& chunk = m_output.front();
+        const ssize_t n = ::send(m_fd, chunk.bytes.constData() + chunk.offset, size_t(chunk.bytes.size() - chunk.offset),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n < 0) {
+            fail(errno);
+            return;
+        }
+        chunk.offset += n;
+        m_queued -= n;
+        std::shared_ptr<SendBacklog> origin = chunk.origin;
+        if (chunk.offset == chunk.bytes.size()) m_output.pop_front();
+        if (origin) {
+            origin->queued -= n;
+            origin->lastDrainMs = socketClockMs();
+            if (origin->onChanged) origin->onChanged();
+        }
+    }
+    updateInterest();
+}
+
+void TcpConnection::fail(int error) {
+    m_ended = true;
+    dropOutput();
+    updateInterest();
+    if (onGone) onGone(error);
+}
+
+void TcpConnection::dropOutput() {
+    for (Chunk& chunk : m_output) {
+        if (!chunk.origin) continue;
+        chunk.origin->queued -= chunk.bytes.size() - chunk.offset;
+        if (chunk.origin->onChanged) chunk.origin->onChanged();
+    }
+    m_output.clear();
+    m_queued = 0;
+}
+
+void TcpConnection::checkFinished() {
+    if (!m_finishing) return;
+    if (!m_ended && !m_output.empty()) return;
+    if (!m_ended && !m_shutDown) {
+        // All sent: tell the peer, then wait for its own close, so that it reads everything.
+        ::shutdown(m_fd, SHUT_WR);
+        m_shutDown = true;
+    }
+    if (!m_ended) return;
+    if (m_done) {
+        auto done = std::move(m_done);
+        m_done = nullptr;
+        done();
+    }
+}
+
+void TcpConnection::updateInterest() {
+    quint32 events = 0;
+    if (m_connecting) {
+        events = EPOLLOUT;
+    } else if (!m_ended) {
+        if (m_finishing || (!m_readPaused && m_input.size() < InputLimit)) events |= EPOLLIN;
+        if (!m_output.empty()) events |= EPOLLOUT;
+    }
+    m_poller.watch(m_fd, *this, events);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "socket_poller.h"
+
+#include <QByteArray>
+#include <deque>
+#include <functional>
+#include <memory>
+
+// What one sender's messages have queued at the other connections and not yet handed to the
+// system. The relay reads from a sender only while this stays small, so a flood slows its own
+// source through TCP instead of filling the server's memory and the others' queues.
+struct SendBacklog {
+    qint64 queued = 0;
+    qint64 lastDrainMs = 0;             // when some of these bytes last left, or were first queued
+    std::function<void()> onChanged;    // the sender looks again at whether it may read
+};
+
+// A non-blocking TCP connection watched by the poller. It reads into a bounded buffer, writes at
+// once and queues the rest, and reports through callbacks, which must not run program handlers.
+class TcpConnection : public SocketPoller::Client {
+public:
+    static constexpr qint64 InputLimit = 64 * 1024;
+
+    std::function<void()> onReadable;          // new bytes in the input buffer
+    std::function<void(int error)> onGone;     // the peer closed (0) or the connection failed (errno)
+    std::function<void(int error)> onConnected; // an outgoing connection is up (0) or failed (errno)
+
+    TcpConnection(SocketPoller& poller, int fd, bool connecting);
+    ~TcpConnection();
+    TcpConnection(const TcpConnection&) = delete;
+    TcpConnection& operator=(const TcpConnection&) = delete;
+
+    // Starts a connection to an IPv4 address (host byte order); nullptr and errno when it cannot.
+    static std::unique_ptr<TcpConnection> connectTo(SocketPoller& poller, quint32 address, quint16 port, int& error);
+
+    QByteArray takeInput();
+    bool hasInput() const { return !m_input.isEmpty(); }
+    bool peerGone() const { return m_ended; }
+
+    void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
+    qint64 queuedBytes() const { return m_queued; }
+
+    // While paused nothing more is read: the peer is held back by TCP.
+    void setReadPaused(bool paused);
+    bool readPaused() const { return m_readPaused; }
+
+    // Ends the connection the polite way: what is queued goes out, then a FIN, then whatever the
+    // peer still sends is read and dropped until it closes too; done() runs at that point.
+    void finish(std::function<void()> done);
+    // Ends it at once; the peer sees a reset.
+    void abort();
+
+    quint16 localPort() const;
+    // Keeps what the system holds for a slow peer small; the rest waits in our own queue, where
+    // it is counted against the connection's limit.
+    void limitSendBuffer();
+
+    void onPollEvents(quint32 events) override;
+
+private:
+    void readSome();
+    void flushOutput();
+    void fail(int error);
+    void dropOutput();
+    void updateInterest();
+    void checkFinished();
+
+    struct Chunk {
+        QByteArray bytes;
+        qsizetype offset;
+        std::shared_ptr<SendBacklog> origin;
+    };
+
+    SocketPoller& m_poller;
+    int m_fd;
+    bool m_connecting;
+    bool m_ended = false;        // the peer closed, or reading or writing failed
+    bool m_readPaused = false;
+    bool m_finishing = false;
+    bool m_shutDown = false;
+    QByteArray m_input;
+    std::deque<Chunk> m_output;
+    qint64 m_queued = 0;
+    std::function<void()> m_done;
+};
+
+// A monotonic clock in milliseconds for the socket layer's own timing.
+qint64 socketClockMs();

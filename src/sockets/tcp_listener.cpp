@@ -1,0 +1,71 @@
+#include "tcp_listener.h"
+
+#include "ipv4_address.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// A burst of clients must not overflow the system's queue of connections not yet taken.
+constexpr int ListenBacklog = 1024;
+constexpr int AcceptPauseMs = 100;
+} // namespace
+
+TcpListener::TcpListener(SocketPoller& poller) : m_poller(poller) {
+    m_resume.setSingleShot(true);
+    m_resume.setInterval(AcceptPauseMs);
+    QObject::connect(&m_resume, &QTimer::timeout, [this] { m_poller.watch(m_fd, *this, EPOLLIN); });
+}
+
+TcpListener::~TcpListener() {
+    if (m_fd < 0) return;
+    m_poller.forget(m_fd);
+    ::close(m_fd);
+}
+
+int TcpListener::listen(quint16 port) {
+    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) return errno;
+    const int on = 1;
+    setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(port);
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(m_fd, ListenBacklog) != 0) {
+        const int error = errno;
+        ::close(m_fd);
+        m_fd = -1;
+        return error;
+    }
+    m_poller.watch(m_fd, *this, EPOLLIN);
+    return 0;
+}
+
+quint16 TcpListener::port() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (m_fd < 0 || getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+void TcpListener::onPollEvents(quint32) {
+    for (;;) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd = accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                m_poller.watch(m_fd, *this, 0);
+                m_resume.start();
+            }
+            return;
+        }
+        if (onAccepted) onAccepted(fd, ipv4ToText(ntohl(peer.sin_addr.s_addr)), ntohs(peer.sin_port));
+    }
+}
