@@ -12,6 +12,7 @@ private slots:
         testing::ProgramFolder folder;
         Form1 form;
         QCOMPARE(form.outputText(), QStringLiteral("File 'ParleonConfig.dat' not found.\r\nLoading safe settings.\r\n"));
+        form.Text4->showNow();
         QCOMPARE(form.Text4->toPlainText(), QStringLiteral("File 'ParleonConfig.dat' not found.\nLoading safe settings.\n"));
     }
 

@@ -1,54 +1,91 @@
 #include "output_box.h"
 
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
-constexpr int PaintIntervalMs = 30;
+constexpr int CatchUpIntervalMs = 30;
+const QString HiddenMark = QStringLiteral("\u2026");
 } // namespace
 
 OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setUndoRedoEnabled(false);
     connect(document(), &QTextDocument::contentsChanged, this, &OutputBox::onContentsChange);
-    m_paintHold.setSingleShot(true);
-    m_paintHold.setInterval(PaintIntervalMs);
-    connect(&m_paintHold, &QTimer::timeout, this, [this] { setUpdatesEnabled(true); });
-}
-
-void OutputBox::holdPainting() {
-    if (m_paintHold.isActive()) return;
-    setUpdatesEnabled(false);
-    m_paintHold.start();
+    m_catchUp.setSingleShot(true);
+    m_catchUp.setInterval(CatchUpIntervalMs);
+    connect(&m_catchUp, &QTimer::timeout, this, &OutputBox::showNow);
 }
 
 void OutputBox::setText(const QString& text) {
-    holdPainting();
-    m_changing = true;
     m_text = text;
-    setPlainText(text);
-    m_changing = false;
-    moveCaretToEnd();
+    m_rebuild = true;
+    if (!m_catchUp.isActive()) m_catchUp.start();
 }
 
 void OutputBox::appendText(const QString& text) {
-    holdPainting();
-    m_changing = true;
     m_text += text;
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
-    m_changing = false;
-    moveCaretToEnd();
+    if (!m_catchUp.isActive()) m_catchUp.start();
 }
 
-void OutputBox::moveCaretToEnd() {
+void OutputBox::showNow() {
+    m_catchUp.stop();
+    m_changing = true;
+    if (m_rebuild) {
+        m_rebuild = false;
+        m_shown = 0;
+        m_lineLength = 0;
+        m_afterCR = false;
+        clear();
+    }
+    if (m_shown < m_text.size()) showText(m_text.mid(m_shown));
+    m_shown = m_text.size();
+    m_changing = false;
     QTextCursor cursor = textCursor();
     cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);
+}
+
+void OutputBox::showText(const QString& text) {
+    QString shown;
+    shown.reserve(qMin<qsizetype>(text.size(), 64 * 1024));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n') && m_afterCR) {
+            m_afterCR = false;
+            continue;
+        }
+        m_afterCR = c == QLatin1Char('\r');
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            shown += QLatin1Char('\n');
+            m_lineLength = 0;
+            continue;
+        }
+        if (m_lineLength < ShownLineLimit) shown += c;
+        else if (m_lineLength == ShownLineLimit) shown += HiddenMark;
+        ++m_lineLength;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(shown);
+}
+
+bool OutputBox::event(QEvent* event) {
+    // Whatever the user does in the box applies to the content as it stands.
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::MouseButtonPress:
+        if (m_catchUp.isActive()) showNow();
+        break;
+    default: break;
+    }
+    return QPlainTextEdit::event(event);
 }
 
 void OutputBox::onContentsChange() {
@@ -60,4 +97,7 @@ void OutputBox::onContentsChange() {
         content += block.text();
     }
     m_text = content;
+    m_shown = m_text.size();
+    m_afterCR = false;
+    m_lineLength = document()->lastBlock().text().size();
 }
