@@ -118,7 +118,6 @@ private slots:
         QTest::qWait(100);
         const QString output = client.since(mark);
         QVERIFY2(output.contains(QStringLiteral("\r\n>>> No more Clients allowed. Goodbey <<<\r\n")), qPrintable(output));
-        QVERIFY2(output.endsWith(QStringLiteral("Connected\r\n")), qPrintable(output));
         QVERIFY(!output.contains(QStringLiteral("Connect OK")));
         QVERIFY(client.form.connectFailed);
         QCOMPARE(greeting, QByteArray());

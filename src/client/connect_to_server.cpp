@@ -4,6 +4,7 @@
 #include "platform/yield.h"
 #include "server/chat_protocol.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 namespace {
@@ -13,6 +14,10 @@ namespace {
 // after accepting (a refusal) still arrives before the wait ends.
 constexpr int YieldsPerPass = 500;
 constexpr int YieldWaitMs = 2;
+// How long a new connection waits for a full server's refusal before it greets: at least this,
+// and a few times as long as the connection took to come up.
+constexpr qint64 MinRefusalGraceMs = 100;
+constexpr qint64 RefusalGraceFactor = 4;
 } // namespace
 
 void Form1::Command2_Click() {
@@ -41,6 +46,11 @@ void Form1::connectToServer() {
         platform::doEvents();
     }
 
+    // A click on "Connect to Server" during one of this attempt's yields starts a new attempt,
+    // which takes the root socket over; this one then ends without a word of its own.
+    const quint64 attempt = ++m_connectAttempt;
+    const auto superseded = [this, attempt] { return m_connectAttempt != attempt; };
+
     qint32 shownState = root.State();
     connectFailed = false;
     rHostIP.clear();
@@ -51,12 +61,16 @@ void Form1::connectToServer() {
 
     printLine(QStringLiteral("searching Server..."));
     platform::doEvents();
+    if (superseded()) return;
     serverHostName = getHostName(rHostIP);
     platform::doEvents();
+    if (superseded()) return;
     printLine(QStringLiteral(">>> Parleon Server is: ") + serverHostName + QStringLiteral(" <<<"));
 
     root.Connect(rHostIP, parleonPort);
     const float startTime = platform::timer();
+    QElapsedTimer connectTime;
+    connectTime.start();
     connecting = true;
 
     qint32 dotCount = 0;
@@ -78,12 +92,14 @@ void Form1::connectToServer() {
                 platform::doEventsWaiting(YieldWaitMs);
             else
                 platform::doEvents();
+            if (superseded()) return;
             if (root.State() == SocketState::Closed) {
                 closedMeanwhile = true;
                 break;
             }
         }
     }
+    const qint64 connectMs = connectTime.elapsed();
 
     connecting = false;
     printLine(QString());
@@ -92,10 +108,22 @@ void Form1::connectToServer() {
         return;
     }
     if (root.State() == SocketState::Connected) {
-        platform::doEvents();
-        if (connectFailed) return;
+        // A full server answers with its refusal as soon as it has accepted: give it time to
+        // arrive, however slow the link, before calling the connection a success.
+        const qint64 graceMs = qMax(MinRefusalGraceMs, RefusalGraceFactor * connectMs);
+        const quint64 messagesBefore = m_messagesReceived;
+        QElapsedTimer grace;
+        grace.start();
+        do {
+            platform::doEventsWaiting(YieldWaitMs);
+            if (superseded()) return;
+        } while (root.State() == SocketState::Connected && m_messagesReceived == messagesBefore &&
+                 grace.elapsed() < graceMs);
+        // Refused, or the connection already ended (and was reported as it ended).
+        if (connectFailed || root.State() != SocketState::Connected) return;
         printLine(QStringLiteral("Connect OK to server ") + root.RemoteHostIP());
         platform::doEvents();
+        if (superseded()) return;
         root.SendData(protocol::NickNameCommand + nickName);
         platform::doEvents();
         root.Tag = nickName;

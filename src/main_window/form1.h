@@ -117,4 +117,6 @@ private:
     float m_text4Width = 3735;
     float m_text4Height = 2205;
     bool m_returnPressSeen = false;
+    quint64 m_connectAttempt = 0;    // counts the connect attempts begun
+    quint64 m_messagesReceived = 0;  // counts the messages a client has shown
 };

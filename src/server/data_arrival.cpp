@@ -10,6 +10,7 @@ void Form1::Winsock1_DataArrival(int Index, qint32 /*bytesTotal*/) {
             if (!isServer) {
                 // A client only shows what arrives; the refusal text marks a failed connect.
                 if (message.contains(protocol::ServerFullMarker)) connectFailed = true;
+                ++m_messagesReceived;
                 printLine(message);
                 platform::doEvents();
                 return;
