@@ -7,6 +7,7 @@
 #include "main_window/icon_picture.h"
 #include "platform/message_box.h"
 #include "platform/number_conversion.h"
+#include "server/chat_protocol.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -117,7 +118,7 @@ private:
 
     void cmdOK_Click() {
         const QString nick = Text1->text();
-        if (nick.size() < 3) {
+        if (protocol::characterCount(nick) < protocol::MinNickNameLength) {
             platform::msgBox(this, QStringLiteral("Bad Nick Name. Minimum 3 characters required."),
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
             return;

@@ -96,6 +96,11 @@ void Form1::createControls() {
                              static_cast<QWidget*>(Text4)})
         control->installEventFilter(this);
     installEventFilter(this);
+
+    // A repeat's press follows its release within moments.
+    m_releaseWait.setSingleShot(true);
+    m_releaseWait.setInterval(15);
+    connect(&m_releaseWait, &QTimer::timeout, this, &Form1::actOnPendingRelease);
 }
 
 void Form1::connectHandlers() {
@@ -121,6 +126,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (!firstDelivery || key->isAutoRepeat()) return QWidget::eventFilter(watched, event);
 
     if (event->type() == QEvent::KeyPress) {
+        if (m_pendingRelease) {
+            // The window system repeats a held key as a release and a press with the same time
+            // stamp, not always marked as a repeat: such a press takes back its release.
+            const bool repeat = key->key() == m_pendingRelease->key && key->timestamp() == m_pendingRelease->timestamp;
+            m_releaseWait.stop();
+            if (repeat)
+                m_pendingRelease.reset();
+            else
+                actOnPendingRelease();
+        }
         if (isReturnKey(key->key())) m_returnPressSeen = true;
         return QWidget::eventFilter(watched, event);
     }
@@ -130,8 +145,22 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (!m_returnPressSeen) return QWidget::eventFilter(watched, event);
         m_returnPressSeen = false;
     }
-    Form_KeyUp(keyCodeOf(*key), shiftStateOf(*key));
+    actOnPendingRelease();
+    m_pendingRelease = KeyRelease{key->key(), key->timestamp(), keyCodeOf(*key), shiftStateOf(*key)};
+    // Without a time stamp a repeat cannot be told apart: the release counts at once.
+    if (key->timestamp() == 0)
+        actOnPendingRelease();
+    else
+        m_releaseWait.start();
     return QWidget::eventFilter(watched, event);
+}
+
+void Form1::actOnPendingRelease() {
+    m_releaseWait.stop();
+    if (!m_pendingRelease) return;
+    const KeyRelease release = *m_pendingRelease;
+    m_pendingRelease.reset();
+    Form_KeyUp(release.keyCode, release.shift);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -9,12 +9,13 @@
 #include "sockets/socket_control_array.h"
 
 #include <QDateTime>
+#include <QTimer>
 #include <QWidget>
+#include <optional>
 
 class OutputBox;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 // The main chat window. It owns the program's whole state, its controls, the socket array and
 // the two dialogs; its handlers are defined in the files of the subsystems they belong to.
@@ -117,6 +118,16 @@ private:
     float m_text4Width = 3735;
     float m_text4Height = 2205;
     bool m_returnPressSeen = false;
+    // A key release waits a moment before it counts, in case it is half of a repeat.
+    struct KeyRelease {
+        int key;
+        quint64 timestamp;
+        int keyCode;
+        int shift;
+    };
+    std::optional<KeyRelease> m_pendingRelease;
+    QTimer m_releaseWait;
+    void actOnPendingRelease();
     quint64 m_connectAttempt = 0;    // counts the connect attempts begun
     quint64 m_messagesReceived = 0;  // counts the messages a client has shown
 };

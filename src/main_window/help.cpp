@@ -23,7 +23,9 @@ void Form1::Command1_Click() {
 
     if (isServer) {
         printLine(QStringLiteral("Server Info:"));
-        printLine(QStringLiteral("Running port = ") + QString::number(parleonPort));
+        const SocketControl& root = Winsock1(0);
+        const qint32 port = root.State() == SocketState::Listening ? root.LocalPort() : parleonPort;
+        printLine(QStringLiteral("Running port = ") + QString::number(port));
         printLine(QStringLiteral("Online since = ") + QLocale::system().toString(onlineSince, QLocale::ShortFormat));
         printLine(QStringLiteral("Maximum clients = ") + QString::number(maxClients));
         const qint32 clients = clientSlots.countClients();

@@ -32,6 +32,7 @@ struct ErrObject {
     void clear() {
         number = 0;
         description.clear();
+        lastDllError = 0;
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The chat protocol in one place. Messages are bare texts with no framing: whatever arrives at
@@ -23,6 +24,8 @@ inline ClientMessage classify(const QString& message) {
 }
 
 inline constexpr qsizetype MinNickNameLength = 3;
+// Names are measured in characters, not in UTF-16 units.
+inline qsizetype characterCount(const QString& text) { return text.toUcs4().size(); }
 
 // --- Typed at the server: kicks the named client instead of sending the line.
 inline const QString KickCommand = QStringLiteral("kickName=");

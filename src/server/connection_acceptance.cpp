@@ -21,7 +21,12 @@ void Form1::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
         [&] {
             const int slot = clientSlots.getFreeSocket();
             if (slot > maxClients) {
-                refuseConnection(requestID);
+                // A client that has already left does not make the server full: the request
+                // waits until its close has been handled.
+                if (clientSlots.hasEndingConnection())
+                    Winsock1.deferRequest(requestID);
+                else
+                    refuseConnection(requestID);
                 return;
             }
             acceptingSlot = slot;
@@ -44,6 +49,9 @@ void Form1::refuseConnection(qint32 requestID) {
     Winsock1(temporary).Accept(requestID);
     Winsock1(temporary).SendData(protocol::serverFull());
     platform::doEvents();
+    // A peer that left during the yield is seen to leave, although its close is not raised yet.
+    if (Winsock1.stillCarries(temporary, element) && Winsock1(temporary).State() == SocketState::Closing)
+        Winsock1_Close(temporary);
     if (SocketControl* refusal = Winsock1.find(temporary); refusal && refusal == element.element) refusal->Close();
     platform::doEvents();
     if (SocketControl* refusal = Winsock1.find(temporary); refusal && refusal == element.element)

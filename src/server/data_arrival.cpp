@@ -28,12 +28,13 @@ void Form1::handleClientMessage(int index, const QString& message) {
         const QString currentTag = Winsock1(index).Tag;
         const QString oldName = currentTag == ClientSlotTable::FreeTag ? QString() : currentTag;
         const QString newName = message.mid(protocol::NickNameCommand.size());
-        if (newName.size() < protocol::MinNickNameLength) {
+        if (protocol::characterCount(newName) < protocol::MinNickNameLength) {
             Winsock1(index).SendData(protocol::nickTooShort());
             platform::doEvents();
             return;
         }
-        if (!clientSlots.isNameFree(newName)) {
+        // The free marker is never a name: a client holding it would look like a free slot.
+        if (newName == ClientSlotTable::FreeTag || !clientSlots.isNameFree(newName)) {
             const ConnectionRef connection = Winsock1.refOf(index);
             Winsock1(index).SendData(protocol::nickInUse());
             platform::doEvents();

@@ -36,7 +36,8 @@ void Form1::kickClient(const QString& name) {
     bool kicked = false;
     const qint32 count = socketCount;
     for (int i = 1; i <= count; ++i) {
-        if (!Winsock1.isLoaded(i) || Winsock1(i).Tag != name) continue;
+        // Free slots carry the free marker, not a name.
+        if (!Winsock1.isLoaded(i) || Winsock1(i).Tag != name || name == ClientSlotTable::FreeTag) continue;
         const ConnectionRef connection = Winsock1.refOf(i);
         Winsock1(i).SendData(protocol::youAreKicked());
         clientSlots.sendToClients(protocol::wasKicked(name), i);

@@ -22,8 +22,10 @@ void Form1::Command3_Click() {
                 if (platform::msgBox(this, question, platform::MsgButtons::YesNo, platform::MsgIcon::None) !=
                     platform::MsgResult::Yes)
                     return;
-                unloadClientSockets();
+                // Stop accepting first: a client taken during the slots' teardown would be left
+                // behind above the table.
                 Winsock1(0).Close();
+                unloadClientSockets();
                 printLine(QStringLiteral("Server stop OK."));
             }
 
@@ -33,7 +35,9 @@ void Form1::Command3_Click() {
             sizeLastState();
             Winsock1(0).Bind(parleonPort);
             Winsock1(0).Listen();
-            printLine(QStringLiteral("Server start OK on port ") + QString::number(parleonPort) + QStringLiteral("."));
+            // Port 0 lets the system choose: name the port actually listened on.
+            printLine(QStringLiteral("Server start OK on port ") + QString::number(Winsock1(0).LocalPort()) +
+                      QStringLiteral("."));
             Text3->setFocus();
             Text3->setSelection(0, static_cast<int>(Text3->text().size()));
             isServer = true;

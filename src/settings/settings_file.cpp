@@ -4,6 +4,7 @@
 #include "platform/number_conversion.h"
 #include "platform/program_folder.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,14 +19,17 @@ constexpr qint32 LoadErrorNumber = 1001;
 
 struct ReadFailure {};
 
-// Sequential reading of comma- or line-separated values; a value that starts with a double quote
-// runs to the next double quote.
+// A value longer than this is no setting; the file is taken as unreadable.
+constexpr qsizetype MaxValueBytes = 1024 * 1024;
+
+// Sequential reading of comma- or line-separated values, straight from the file and only as far
+// as the values go; a value that starts with a double quote runs to the next double quote.
 class ValueReader {
 public:
-    explicit ValueReader(QString text) : m_text(std::move(text)) {}
+    explicit ValueReader(QIODevice& file) : m_file(file) { advance(); }
 
     qint32 readLong() {
-        const auto value = platform::toLong(nextField());
+        const auto value = platform::toLong(QString::fromLocal8Bit(nextField()));
         if (!value) throw ReadFailure{};
         return *value;
     }
@@ -34,45 +38,48 @@ public:
         if (value < 0 || value > 255) throw ReadFailure{};
         return static_cast<quint8>(value);
     }
-    QString readString() { return nextField(); }
+    QString readString() { return QString::fromLocal8Bit(nextField()); }
 
 private:
-    bool atEnd() const { return m_pos >= m_text.size(); }
-    QChar current() const { return m_text[m_pos]; }
-    bool atLineEnd() const { return current() == QLatin1Char('\r') || current() == QLatin1Char('\n'); }
+    void advance() { m_atEnd = !m_file.getChar(&m_current); }
+    bool atLineEnd() const { return m_current == '\r' || m_current == '\n'; }
+    void take(QByteArray& field) {
+        if (field.size() >= MaxValueBytes) throw ReadFailure{};
+        field += m_current;
+        advance();
+    }
 
-    QString nextField() {
-        while (!atEnd() && (current() == QLatin1Char(' ') || current() == QLatin1Char('\t'))) ++m_pos;
-        if (atEnd()) throw ReadFailure{};
+    QByteArray nextField() {
+        while (!m_atEnd && (m_current == ' ' || m_current == '\t')) advance();
+        if (m_atEnd) throw ReadFailure{};
 
-        QString field;
-        if (current() == QLatin1Char('"')) {
-            const qsizetype closing = m_text.indexOf(QLatin1Char('"'), m_pos + 1);
-            if (closing < 0) throw ReadFailure{};
-            field = m_text.mid(m_pos + 1, closing - m_pos - 1);
-            m_pos = closing + 1;
-            while (!atEnd() && current() != QLatin1Char(',') && !atLineEnd()) ++m_pos;
+        QByteArray field;
+        if (m_current == '"') {
+            advance();
+            while (!m_atEnd && m_current != '"') take(field);
+            if (m_atEnd) throw ReadFailure{};
+            advance();
+            while (!m_atEnd && m_current != ',' && !atLineEnd()) advance();
         } else {
-            const qsizetype start = m_pos;
-            while (!atEnd() && current() != QLatin1Char(',') && !atLineEnd()) ++m_pos;
-            field = m_text.mid(start, m_pos - start);
+            while (!m_atEnd && m_current != ',' && !atLineEnd()) take(field);
         }
         skipDelimiter();
         return field;
     }
 
     void skipDelimiter() {
-        if (atEnd()) return;
-        if (current() == QLatin1Char(',')) {
-            ++m_pos;
+        if (m_atEnd) return;
+        if (m_current == ',') {
+            advance();
             return;
         }
-        if (current() == QLatin1Char('\r')) ++m_pos;
-        if (!atEnd() && current() == QLatin1Char('\n')) ++m_pos;
+        if (m_current == '\r') advance();
+        if (!m_atEnd && m_current == '\n') advance();
     }
 
-    QString m_text;
-    qsizetype m_pos = 0;
+    QIODevice& m_file;
+    char m_current = 0;
+    bool m_atEnd = false;
 };
 
 [[noreturn]] void failLoading() {
@@ -85,18 +92,28 @@ QString configFolder(const QString& programFolder, bool programFolderWritable, c
     return programFolderWritable || userConfigFolder.isEmpty() ? programFolder : userConfigFolder;
 }
 
-QString configFilePath() {
+namespace {
+QString userConfigFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation); }
+
+QString writeFolder() {
     const QString programFolder = platform::programFolder();
-    const QString folder = configFolder(programFolder, QFileInfo(programFolder).isWritable(),
-                                        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
-    if (folder != programFolder) QDir().mkpath(folder);
-    return QDir(folder).filePath(FileName);
+    return configFolder(programFolder, QFileInfo(programFolder).isWritable(), userConfigFolder());
+}
+} // namespace
+
+QString configFilePath() {
+    const QString folder = writeFolder();
+    const QString file = QDir(folder).filePath(FileName);
+    // Until the user's folder has a file of its own, a file shipped beside the program is read.
+    if (folder != platform::programFolder() && !QFileInfo(file).isFile())
+        return QDir(platform::programFolder()).filePath(FileName);
+    return file;
 }
 
 bool configFileExists() { return QFileInfo(configFilePath()).isFile(); }
 
-void readSettings(const QByteArray& content, const SettingsFields& into) {
-    ValueReader reader(QString::fromLocal8Bit(content));
+void readSettings(QIODevice& file, const SettingsFields& into) {
+    ValueReader reader(file);
     try {
         into.parleonPort = reader.readLong();
         into.maxClients = reader.readLong();
@@ -115,12 +132,17 @@ void readSettings(const QByteArray& content, const SettingsFields& into) {
     }
 }
 
+void readSettings(const QByteArray& content, const SettingsFields& into) {
+    QBuffer buffer;
+    buffer.setData(content);
+    buffer.open(QIODevice::ReadOnly);
+    readSettings(buffer, into);
+}
+
 void loadSettings(const SettingsFields& into) {
     QFile file(configFilePath());
     if (!file.open(QIODevice::ReadOnly)) failLoading();
-    const QByteArray content = file.readAll();
-    file.close();
-    readSettings(content, into);
+    readSettings(file, into);
 }
 
 QByteArray formatSettings(const SettingsValues& values) {
@@ -138,7 +160,9 @@ QByteArray formatSettings(const SettingsValues& values) {
 }
 
 void saveSettings(const SettingsValues& values) {
-    QSaveFile file(configFilePath());
+    const QString folder = writeFolder();
+    if (folder != platform::programFolder()) QDir().mkpath(folder);
+    QSaveFile file(QDir(folder).filePath(FileName));
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(formatSettings(values));

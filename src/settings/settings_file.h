@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 // "ParleonConfig.dat": eight values, one per line, read once at start-up and written once at a
@@ -30,13 +31,16 @@ struct SettingsValues {
     qint32 connectTimeout;
 };
 
-// The folder that holds the file: the program's folder, or, where that folder cannot be written
-// (an installed program in /usr/bin), the user's configuration folder for the program.
+// The folder the file is written to: the program's folder, or, where that folder cannot be
+// written (an installed program in /usr/bin), the user's configuration folder for the program.
 QString configFolder(const QString& programFolder, bool programFolderWritable, const QString& userConfigFolder);
+// The file that is read: the one in that folder, or, while the user's folder has none yet, the
+// one beside the program.
 QString configFilePath();
 bool configFileExists();
 
-// Reads the file's content; fails with run-time error 1001 when it cannot read all eight values.
+// Reads the eight values and no further; fails with run-time error 1001 when it cannot.
+void readSettings(QIODevice& file, const SettingsFields& into);
 void readSettings(const QByteArray& content, const SettingsFields& into);
 void loadSettings(const SettingsFields& into);
 

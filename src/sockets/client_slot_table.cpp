@@ -14,15 +14,23 @@ ClientSlotTable::ClientSlotTable(SocketControlArray& sockets, qint32& socketCoun
 int ClientSlotTable::getFreeSocket() {
     const qint32 count = m_socketCount;
     for (int i = 1; i <= count; ++i) {
-        SocketControl* slot = m_sockets.find(i);
-        if (!slot || slot->Tag != FreeTag) continue;
-        if (slot->State() != SocketState::Closed) slot->Close();
-        return i;
+        // A free slot whose connection is still there (a newcomer without a nick name yet, or
+        // one whose close is not handled yet) is passed over: taking it would lose that client.
+        const SocketControl* slot = m_sockets.find(i);
+        if (slot && slot->Tag == FreeTag && slot->State() == SocketState::Closed) return i;
     }
     if (m_socketCount >= m_maxClients) return m_maxClients + 1;
-    m_sockets.Load(m_socketCount + 1);
     ++m_socketCount;
+    m_sockets.Load(m_socketCount);
     return m_socketCount;
+}
+
+bool ClientSlotTable::hasEndingConnection() const {
+    for (int i = 1; i <= m_socketCount; ++i) {
+        const SocketControl* slot = m_sockets.find(i);
+        if (slot && slot->State() == SocketState::Closing) return true;
+    }
+    return false;
 }
 
 qint32 ClientSlotTable::countClients() const {

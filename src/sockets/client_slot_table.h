@@ -15,9 +15,11 @@ public:
     ClientSlotTable(SocketControlArray& sockets, qint32& socketCount, const qint32& maxClients,
                     std::function<void(const QString&)> printLine);
 
-    // The lowest free slot (its old connection closed without notice), else a new top slot;
-    // maxClients + 1 when the server is full.
+    // The lowest free slot whose old connection has ended, else a new top slot; maxClients + 1
+    // when the server is full.
     int getFreeSocket();
+    // A slot's peer has gone and its close is still to be handled: the slot frees up soon.
+    bool hasEndingConnection() const;
     qint32 countClients() const;
     bool isNameFree(const QString& name) const;
     // Sends to every connected taken slot but exceptIndex (0 leaves none out), yielding after each.
