@@ -42,7 +42,7 @@ public:
     LoginWindow(frmLogin& properties, Form1& owner)
         : FixedDialog(&owner, "frmLogin", QStringLiteral("Parleon Connect to Server"), 4350, 1830),
           m_properties(properties), m_owner(owner) {
-        placeLabel(this, "lblLabels", QStringLiteral("Server IP Address"), 105, 150, 1320, 270);
+        QLabel* addressLabel = placeLabel(this, "lblLabels", QStringLiteral("Server IP Address"), 105, 150, 1320, 270);
         static constexpr const char* boxNames[] = {"TextIP0", "TextIP1", "TextIP2", "TextIP3"};
         static constexpr const char* dotNames[] = {"Label1_0", "Label1_1", "Label1_2"};
         for (int i = 0; i < 4; ++i) {
@@ -56,12 +56,15 @@ public:
                 dot->setFont(formFont(true));
             }
         }
-        placeLabel(this, "Label3", QStringLiteral("Server Port"), 120, 480, 1215, 255);
+        addressLabel->setBuddy(TextIP[0]);
+        QLabel* portLabel = placeLabel(this, "Label3", QStringLiteral("Server Port"), 120, 480, 1215, 255);
         Text2 = placeControl<QLineEdit>(this, "Text2", 1560, 480, 1215, 285);
+        portLabel->setBuddy(Text2);
         Text2->setText(QStringLiteral("9843"));
         Text2->setEnabled(false);
-        placeLabel(this, "Label2", QStringLiteral("Your Nick Name"), 120, 840, 1215, 255);
+        QLabel* nickLabel = placeLabel(this, "Label2", QStringLiteral("Your Nick Name"), 120, 840, 1215, 255);
         Text1 = placeControl<QLineEdit>(this, "Text1", 1560, 840, 2655, 285);
+        nickLabel->setBuddy(Text1);
         Text1->setMaxLength(std::numeric_limits<int>::max());
         auto* picture = placeControl<IconPicture>(this, "Picture1", 480, 1200, 615, 615);
         cmdOK = placeControl<QPushButton>(this, "cmdOK", 1560, 1320, 1140, 390);
@@ -69,6 +72,16 @@ public:
         cmdOK->setDefault(true);
         cmdCancel = placeControl<QPushButton>(this, "cmdCancel", 2880, 1320, 1140, 390);
         cmdCancel->setText(QStringLiteral("Cancel"));
+
+        static const char* const byteNames[] = {"first", "second", "third", "fourth"};
+        for (int i = 0; i < 4; ++i)
+            describeControl(TextIP[i], QStringLiteral("Server IP address, %1 number").arg(QLatin1String(byteNames[i])),
+                            QStringLiteral("A number from 0 to 255"));
+        describeControl(Text2, QStringLiteral("Server port"));
+        describeControl(Text1, QStringLiteral("Your nick name"), QStringLiteral("At least 3 characters"));
+        describeControl(picture, QStringLiteral("Suggest a nick name"));
+        describeControl(cmdOK, QStringLiteral("OK"), QStringLiteral("Connect with these settings"));
+        describeControl(cmdCancel, QStringLiteral("Cancel"));
 
         setTabOrder(TextIP[0], TextIP[1]);
         setTabOrder(TextIP[1], TextIP[2]);

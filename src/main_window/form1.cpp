@@ -81,6 +81,13 @@ void Form1::createControls() {
     Text4 = placeControl<OutputBox>(this, "Text4", 120, 960, 3735, 2205);
     colourConsole(Text4);
 
+    describeControl(Command3, QStringLiteral("Start Server"), QStringLiteral("Run as chat server on this computer"));
+    describeControl(Command1, QStringLiteral("Help"), QStringLiteral("Show help and, on a server, its figures"));
+    describeControl(Command2, QStringLiteral("Connect to Server"), QStringLiteral("Run as chat client of a server"));
+    describeControl(Text3, QStringLiteral("Message"),
+                    QStringLiteral("Type a line and press Return to send it; Up and Down recall sent lines"));
+    describeControl(Text4, QStringLiteral("Chat output"), QStringLiteral("Everything received and all notices"));
+
     setTabOrder(Command3, Command2);
     setTabOrder(Command2, Text3);
     setTabOrder(Text3, Text4);
@@ -123,6 +130,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     QWidget* focus = focusWidget();
     const bool firstDelivery = watched == focus || (watched == this && !focus);
     auto* key = static_cast<QKeyEvent*>(event);
+    if (firstDelivery && watched == Text3 && event->type() == QEvent::KeyPress && walkHistory(*key)) return true;
     if (!firstDelivery || key->isAutoRepeat()) return QWidget::eventFilter(watched, event);
 
     if (event->type() == QEvent::KeyPress) {
@@ -153,6 +161,20 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     else
         m_releaseWait.start();
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::walkHistory(const QKeyEvent& key) {
+    if (key.modifiers() != Qt::NoModifier && key.modifiers() != Qt::KeypadModifier) return false;
+    std::optional<QString> line;
+    if (key.key() == Qt::Key_Up)
+        line = m_history.older(Text3->text());
+    else if (key.key() == Qt::Key_Down)
+        line = m_history.newer();
+    else
+        return false;
+    actOnPendingRelease();
+    if (line) Text3->setText(*line);
+    return true;
 }
 
 void Form1::actOnPendingRelease() {

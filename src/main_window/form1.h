@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/login_dialog.h"
+#include "input_history.h"
 #include "last_state_table.h"
 #include "platform/error_trap.h"
 #include "server/settings_dialog.h"
@@ -14,6 +15,7 @@
 #include <optional>
 
 class OutputBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 
@@ -83,6 +85,12 @@ public:
     void Winsock1_Close(int Index);
     void Winsock1_Error(int Index, qint32 Number, const QString& Description);
 
+    // Starts the server with the settings as they are, without the dialog; false when it failed
+    // (and the failure was reported).
+    bool startServer();
+    // Values given on the command line hold for this run; the settings file keeps its own.
+    void useForThisRun(std::optional<qint32> port, std::optional<qint32> maxClients);
+
     static QString socketStateText(qint32 state);
     void kickClient(const QString& name);
     void unloadClientSockets();
@@ -109,6 +117,7 @@ private:
     settings::SettingsFields settingsFields();
 
     // Server helpers.
+    void listenWithSettings();
     void handleClientMessage(int index, const QString& message);
     void refuseConnection(qint32 requestID);
     // Client helpers.
@@ -128,6 +137,17 @@ private:
     std::optional<KeyRelease> m_pendingRelease;
     QTimer m_releaseWait;
     void actOnPendingRelease();
+    InputHistory m_history;
+    // Up and Down in the input line; true when the key was taken.
+    bool walkHistory(const QKeyEvent& key);
+    // Asks the window system to mark the window when a line arrives while it is not active.
+    void requestAttention();
+    struct RunOnlyValue {
+        qint32 given;
+        qint32 fromFile;
+    };
+    std::optional<RunOnlyValue> m_runOnlyPort;
+    std::optional<RunOnlyValue> m_runOnlyMaxClients;
     quint64 m_connectAttempt = 0;    // counts the connect attempts begun
     quint64 m_messagesReceived = 0;  // counts the messages a client has shown
 };

@@ -24,3 +24,9 @@ inline QLabel* placeLabel(QWidget* form, const char* name, const QString& captio
     if (label->sizeHint().width() > label->width()) label->resize(label->sizeHint().width(), label->height());
     return label;
 }
+
+// What a screen reader says of a control.
+inline void describeControl(QWidget* control, const QString& name, const QString& description = QString()) {
+    control->setAccessibleName(name);
+    if (!description.isEmpty()) control->setAccessibleDescription(description);
+}

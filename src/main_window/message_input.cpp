@@ -17,6 +17,7 @@ void Form1::Form_KeyUp(int keyCode, int /*shift*/) {
                 }
                 printLine(protocol::serverLine(text));
                 Text3->clear();
+                m_history.add(text);
                 if (text.left(9) == protocol::KickCommand)
                     kickClient(text.mid(9));
                 else
@@ -32,5 +33,6 @@ void Form1::Form_KeyUp(int keyCode, int /*shift*/) {
             printLine(nickName + QStringLiteral(": ") + text);
             Winsock1(0).SendData(text);
             Text3->clear();
+            m_history.add(text);
         });
 }

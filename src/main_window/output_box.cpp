@@ -23,12 +23,22 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
 void OutputBox::setText(const QString& text) {
     m_text = text;
     m_rebuild = true;
-    if (!m_catchUp.isActive()) m_catchUp.start();
+    scheduleCatchUp();
 }
 
 void OutputBox::appendText(const QString& text) {
     m_text += text;
-    if (!m_catchUp.isActive()) m_catchUp.start();
+    scheduleCatchUp();
+}
+
+void OutputBox::scheduleCatchUp() {
+    // A box nobody sees (no window at all, or not yet shown) catches up once it is shown.
+    if (isVisible() && !m_catchUp.isActive()) m_catchUp.start();
+}
+
+void OutputBox::showEvent(QShowEvent* event) {
+    QPlainTextEdit::showEvent(event);
+    showNow();
 }
 
 void OutputBox::showNow() {

@@ -25,9 +25,11 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void onContentsChange();
+    void scheduleCatchUp();
     void showText(const QString& text);
 
     QString m_text;

@@ -52,8 +52,23 @@ void Form1::Form_QueryUnload(int& cancel, int /*unloadMode*/) {
         return;
     }
     unloadClientSockets();
-    settings::saveSettings({parleonPort, maxClients, connectDialog.lastIP_Byte1, connectDialog.lastIP_Byte2,
-                            connectDialog.lastIP_Byte3, connectDialog.lastIP_Byte4, nickName, connectTimeout});
+    const auto toSave = [](qint32 current, const std::optional<RunOnlyValue>& runOnly) {
+        return runOnly && current == runOnly->given ? runOnly->fromFile : current;
+    };
+    settings::saveSettings({toSave(parleonPort, m_runOnlyPort), toSave(maxClients, m_runOnlyMaxClients),
+                            connectDialog.lastIP_Byte1, connectDialog.lastIP_Byte2, connectDialog.lastIP_Byte3,
+                            connectDialog.lastIP_Byte4, nickName, connectTimeout});
+}
+
+void Form1::useForThisRun(std::optional<qint32> port, std::optional<qint32> maxClients) {
+    if (port) {
+        m_runOnlyPort = RunOnlyValue{*port, parleonPort};
+        parleonPort = *port;
+    }
+    if (maxClients) {
+        m_runOnlyMaxClients = RunOnlyValue{*maxClients, this->maxClients};
+        this->maxClients = *maxClients;
+    }
 }
 
 void Form1::unloadClientSockets() {

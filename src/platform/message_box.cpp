@@ -1,11 +1,18 @@
 #include "message_box.h"
 
+#include "console.h"
+
 #include <QMessageBox>
 #include <QPointer>
 
 namespace platform {
 
 MsgResult msgBox(QWidget* owner, const QString& text, MsgButtons buttons, MsgIcon icon) {
+    if (isHeadless()) {
+        // Nobody to ask: the box is told and answered with its default button.
+        writeMessage(text);
+        return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+    }
     QPointer<QMessageBox> box = new QMessageBox(owner);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->setWindowTitle(QStringLiteral("Parleon"));

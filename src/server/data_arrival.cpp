@@ -12,12 +12,14 @@ void Form1::Winsock1_DataArrival(int Index, qint32 /*bytesTotal*/) {
                 if (message.contains(protocol::ServerFullMarker)) connectFailed = true;
                 ++m_messagesReceived;
                 printLine(message);
+                requestAttention();
                 platform::doEvents();
                 return;
             }
             // Only the temporary element of a refusal lies above the limit; its data is dropped.
             if (Index > maxClients) return;
             printLine(protocol::relayed(Winsock1(Index).Tag, message));
+            requestAttention();
             handleClientMessage(Index, message);
         });
 }

@@ -18,17 +18,25 @@ public:
     DialogWindow(Dialog& properties, Form1& owner)
         : FixedDialog(&owner, "Dialog", QStringLiteral("Parleon Server Settings"), 3870, 1695),
           m_properties(properties), m_owner(owner) {
-        placeLabel(this, "Label1", QStringLiteral("Run Server at Port:"), 360, 240, 2055, 255);
+        QLabel* portLabel = placeLabel(this, "Label1", QStringLiteral("Run Server at Port:"), 360, 240, 2055, 255);
         Text1 = placeControl<QLineEdit>(this, "Text1", 2760, 240, 975, 285);
         Text1->setEnabled(false);
-        placeLabel(this, "Label2", QStringLiteral("Allow max. Clients on Server:"), 360, 720, 2055, 255);
+        portLabel->setBuddy(Text1);
+        QLabel* maximumLabel =
+            placeLabel(this, "Label2", QStringLiteral("Allow max. Clients on Server:"), 360, 720, 2055, 255);
         Text2 = placeControl<QLineEdit>(this, "Text2", 2760, 720, 975, 285);
-        placeControl<IconPicture>(this, "Picture1", 240, 1080, 615, 495);
+        maximumLabel->setBuddy(Text2);
+        describeControl(placeControl<IconPicture>(this, "Picture1", 240, 1080, 615, 495), QStringLiteral("Parleon"));
         OKButton = placeControl<QPushButton>(this, "OKButton", 1080, 1200, 1215, 375);
         OKButton->setText(QStringLiteral("OK"));
         OKButton->setDefault(true);
         CancelButton = placeControl<QPushButton>(this, "CancelButton", 2520, 1200, 1215, 375);
         CancelButton->setText(QStringLiteral("Cancel"));
+
+        describeControl(Text1, QStringLiteral("Server port"));
+        describeControl(Text2, QStringLiteral("Maximum number of clients"));
+        describeControl(OKButton, QStringLiteral("OK"), QStringLiteral("Start the server with these settings"));
+        describeControl(CancelButton, QStringLiteral("Cancel"));
 
         setTabOrder(OKButton, CancelButton);
         setTabOrder(CancelButton, Text2);

@@ -1,0 +1,87 @@
+#include "command_line.h"
+
+#include "parleon_version.h"
+#include "platform/number_conversion.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace {
+
+constexpr int StatusUsage = 2;
+
+// The options QApplication takes for itself; they are left to it, not refused as unknown.
+QList<QCommandLineOption> toolkitOptions() {
+    QList<QCommandLineOption> options;
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                             "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style",
+                             "stylesheet", "qmljsdebugger", "name", "title", "visual"})
+        options << QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value"));
+    for (const char* name : {"reverse", "widgetcount", "dograb", "nograb", "sync"})
+        options << QCommandLineOption(QLatin1String(name));
+    for (QCommandLineOption& option : options) option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return options;
+}
+
+int usageError(const QString& message) {
+    std::fprintf(stderr, "parleon: %s\nTry 'parleon --help' for more information.\n", qPrintable(message));
+    return StatusUsage;
+}
+
+std::optional<qint32> numberOption(const QCommandLineParser& parser, const QString& name, bool (*usable)(qint32),
+                                   const QString& wanted, QString& error) {
+    if (!parser.isSet(name)) return std::nullopt;
+    const QString text = parser.value(name);
+    const std::optional<qint32> value = platform::toLong(text);
+    if (!value || !usable(*value)) error = QStringLiteral("--%1: '%2' is not %3.").arg(name, text, wanted);
+    return value;
+}
+
+} // namespace
+
+bool isUsablePort(qint32 port) { return port >= 0 && port <= 65535; }
+bool isUsableMaxClients(qint32 maxClients) { return maxClients >= 0; }
+
+std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& commandLine) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral("Multi-client text chat over TCP/IP, as server or as client."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("server"), QStringLiteral("Start the server at once, without the settings dialog.")},
+        {QStringLiteral("port"), QStringLiteral("The port the server listens on (0 to 65535; 0 lets the system choose). "
+                                                "Default: the settings file's."),
+         QStringLiteral("N")},
+        {QStringLiteral("max-clients"), QStringLiteral("How many clients the server keeps. Default: the settings file's."),
+         QStringLiteral("M")},
+        {QStringLiteral("headless"), QStringLiteral("Run the server without a window: the output goes to standard "
+                                                    "output, messages to standard error. Needs --server.")},
+    });
+    parser.addOptions(toolkitOptions());
+
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        const QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("parleon"));
+        std::fputs(qPrintable(text), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("parleon %d.%d.%d\n", ParleonVersion::Major, ParleonVersion::Minor, ParleonVersion::Revision);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+
+    commandLine.server = parser.isSet(QStringLiteral("server"));
+    commandLine.headless = parser.isSet(QStringLiteral("headless"));
+    QString error;
+    commandLine.port =
+        numberOption(parser, QStringLiteral("port"), isUsablePort, QStringLiteral("a port from 0 to 65535"), error);
+    commandLine.maxClients = numberOption(parser, QStringLiteral("max-clients"), isUsableMaxClients,
+                                          QStringLiteral("a number of clients from 0 up"), error);
+    if (!error.isEmpty()) return usageError(error);
+    if (!commandLine.server && (commandLine.headless || commandLine.port || commandLine.maxClients))
+        return usageError(QStringLiteral("--headless, --port and --max-clients go with --server."));
+    return std::nullopt;
+}

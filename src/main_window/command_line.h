@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+#include <optional>
+
+// What the program was asked for on its command line. Without options it starts as always: a
+// window, neither server nor client.
+struct CommandLine {
+    bool server = false;    // start the server at once, without the settings dialog
+    bool headless = false;  // no window: output to standard output, boxes to standard error
+    std::optional<qint32> port;
+    std::optional<qint32> maxClients;
+};
+
+// Reads the options (arguments[0] is the program). --help, --version and mistakes are answered
+// on standard output or error, and their exit status is returned; nullopt means go on.
+std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& commandLine);
+
+// The rules of the settings dialog, with the values that cannot start a server refused.
+bool isUsablePort(qint32 port);
+bool isUsableMaxClients(qint32 maxClients);
