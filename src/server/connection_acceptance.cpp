@@ -45,13 +45,12 @@ void Form1::refuseConnection(qint32 requestID) {
     int temporary = socketCount + 1;
     while (Winsock1.isLoaded(temporary)) ++temporary;
     Winsock1.Load(temporary);
-    const ConnectionRef element = Winsock1.refOf(temporary);
     Winsock1(temporary).Accept(requestID);
+    const ConnectionRef element = Winsock1.refOf(temporary);
     Winsock1(temporary).SendData(protocol::serverFull());
     platform::doEvents();
-    // A peer that left during the yield is seen to leave, although its close is not raised yet.
-    if (Winsock1.stillCarries(temporary, element) && Winsock1(temporary).State() == SocketState::Closing)
-        Winsock1_Close(temporary);
+    // A peer that has left by now is seen to leave, although its close is not raised yet.
+    if (Winsock1.stillCarries(temporary, element) && Winsock1(temporary).peerHasLeft()) Winsock1_Close(temporary);
     if (SocketControl* refusal = Winsock1.find(temporary); refusal && refusal == element.element) refusal->Close();
     platform::doEvents();
     if (SocketControl* refusal = Winsock1.find(temporary); refusal && refusal == element.element)

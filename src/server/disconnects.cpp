@@ -15,6 +15,9 @@ void Form1::Winsock1_Close(int Index) {
                 printLine(QStringLiteral("ERROR: Someone accessed Server-ROOTSOCKET: ") + Winsock1(0).RemoteHostIP());
                 return;
             }
+            // This handler ends the connection: a close of the peer's that comes meanwhile is not
+            // raised again.
+            Winsock1(Index).claimClose();
             const ConnectionRef connection = Winsock1.refOf(Index);
             printLine(QStringLiteral("Connection closed by client ") + Winsock1(Index).RemoteHostIP());
             const QString tag = Winsock1(Index).Tag;

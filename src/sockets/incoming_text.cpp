@@ -79,20 +79,15 @@ std::optional<QString> IncomingText::takeMessage(bool final) {
         const QByteArray joined = m_held + m_pending;
         qsizetype length = 0;
         const Sequence s = sequenceAt(joined, tail, length);
-        if (s == Sequence::Incomplete && !final) {
-            m_held = joined;
-            m_pending.clear();
-            return std::nullopt;
-        }
-        QByteArray message;
-        if (s == Sequence::Complete) {
-            message = joined.left(tail + length);
-            m_pending = joined.mid(tail + length);
+        if (s == Sequence::Complete || (s == Sequence::Incomplete && !final)) {
+            // The next read continues the character: it carries the held bytes with it.
+            m_pending = joined;
+            m_held.clear();
         } else {
-            message = m_held;
+            QByteArray message;
+            message.swap(m_held);
+            return decode(message);
         }
-        m_held.clear();
-        return decode(message);
     }
     if (m_pending.isEmpty()) return std::nullopt;
     QByteArray bytes;

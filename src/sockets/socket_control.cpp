@@ -118,6 +118,7 @@ void SocketControl::Accept(qint32 requestID) {
 }
 
 void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
+    m_closeClaimed = false;
     m_connection = std::move(connection);
     m_connection->onReadable = [this] { onReadable(); };
     m_connection->onGone = [this](int) { onGone(); };
@@ -158,9 +159,16 @@ void SocketControl::Close() {
     if (wasWaitingToClose) m_array.scheduleCloses();
 }
 
-bool SocketControl::hasUnhandledInput() const {
-    return m_closePending || m_dataQueued || m_text.hasPending() || m_text.holding() ||
-           (m_connection && m_connection->hasInput());
+void SocketControl::claimClose() {
+    m_closeClaimed = true;
+    if (!m_closePending) return;
+    m_closePending = false;
+    m_array.scheduleCloses();
+}
+
+bool SocketControl::peerHasLeft() {
+    if (m_connection && m_state == SocketState::Connected) m_connection->readNow();
+    return m_state == SocketState::Closing;
 }
 
 void SocketControl::unload() {
@@ -180,6 +188,7 @@ void SocketControl::onReadable() { scheduleData(); }
 void SocketControl::onGone() {
     if (m_state != SocketState::Connected) return;
     m_state = SocketState::Closing;
+    if (m_closeClaimed) return;
     m_closePending = true;
     m_array.queueClose(*this);
     // What arrived before the close still goes out first.

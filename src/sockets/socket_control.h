@@ -62,8 +62,11 @@ public:
     // Changes with every connection the element takes on, so a handler that yielded can tell
     // whether the element still carries the connection it started with.
     quint64 connectionSerial() const { return m_connectionSerial; }
-    // Received data or a close that the program has not been told of yet.
-    bool hasUnhandledInput() const;
+    // Looks at once whether the peer has left (state 8), not only at the next event.
+    bool peerHasLeft();
+    // The program handles the end of this connection itself: no Close event is raised for it,
+    // not even when the peer leaves meanwhile.
+    void claimClose();
 
 private:
     friend class SocketControlArray;
@@ -109,5 +112,6 @@ private:
     bool m_inDataArrival = false;  // the program's DataArrival handler is running
     bool m_holdExpired = false;    // a held message waits no longer for its last character
     bool m_closePending = false;   // the peer has gone; Close is still to be raised
+    bool m_closeClaimed = false;   // the program ends this connection itself
     bool m_closeQueued = false;    // a delivery of Close is queued
 };

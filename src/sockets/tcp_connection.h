@@ -34,6 +34,8 @@ public:
     // Starts a connection to an IPv4 address (host byte order); nullptr and errno when it cannot.
     static std::unique_ptr<TcpConnection> connectTo(SocketPoller& poller, quint32 address, quint16 port, int& error);
 
+    // Reads what the system holds for us now, without waiting for the poller.
+    void readNow() { readSome(); }
     QByteArray takeInput();
     bool hasInput() const { return !m_input.isEmpty(); }
     bool peerGone() const { return m_ended; }

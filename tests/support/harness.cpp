@@ -1,0 +1,210 @@
+#include "harness.h"
+
+#include "platform/message_box.h"
+#include "platform/program_folder.h"
+#include "settings/settings_file.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace testing {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+quint16 freeTcpPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+ProgramFolder::ProgramFolder() { platform::setProgramFolder(dir.path()); }
+ProgramFolder::~ProgramFolder() { platform::setProgramFolder(QString()); }
+QString ProgramFolder::config() const { return dir.filePath(settings::FileName); }
+void ProgramFolder::write(const QByteArray& content) const {
+    QFile file(config());
+    if (file.open(QIODevice::WriteOnly)) file.write(content);
+}
+QByteArray ProgramFolder::read() const {
+    QFile file(config());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Modals& Modals::instance() {
+    static Modals* modals = new Modals;
+    return *modals;
+}
+
+Modals::Modals() {
+    m_timer.setInterval(5);
+    QObject::connect(&m_timer, &QTimer::timeout, this, &Modals::poll);
+    m_timer.start();
+}
+
+void Modals::button(const QString& text) {
+    m_actions.push_back([text](QWidget& modal) {
+        for (QAbstractButton* b : modal.findChildren<QAbstractButton*>())
+            if (b->text().remove(QLatin1Char('&')) == text) return b->click();
+    });
+}
+
+void Modals::dialog(std::function<void(QDialog&)> action) {
+    m_actions.push_back([action](QWidget& modal) {
+        if (auto* d = qobject_cast<QDialog*>(&modal)) action(*d);
+    });
+}
+
+void Modals::setText(const char* box, const QString& text) {
+    if (auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>(QLatin1String(box))) {
+        edit->setFocus();
+        edit->selectAll();
+        edit->del();
+        QTest::keyClicks(edit, text);
+    }
+}
+
+void Modals::poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    std::erase_if(m_handled, [](const QPointer<QWidget>& w) { return w.isNull(); });
+    if (!modal || !modal->isVisible() || std::find(m_handled.begin(), m_handled.end(), modal) != m_handled.end())
+        return;
+    m_handled.emplace_back(modal);
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        QStringList buttons;
+        for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(QLatin1Char('&'));
+        boxes.push_back({box->property(platform::MessageTextProperty).toString(), box->icon(), buttons});
+    }
+    if (m_actions.empty()) {
+        unexpected << modal->windowTitle();
+        if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
+        return;
+    }
+    // Acted on from a call of its own, so that boxes the action opens are seen too.
+    auto action = std::move(m_actions.front());
+    m_actions.pop_front();
+    QPointer<QWidget> target = modal;
+    QTimer::singleShot(0, this, [target, action] {
+        if (target) action(*target);
+    });
+}
+
+Peer::Peer(quint16 port, const char* address) {
+    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(port);
+    inet_pton(AF_INET, address, &server.sin_addr);
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) end = End::Reset;
+    fcntl(m_fd, F_SETFL, O_NONBLOCK);
+}
+
+Peer::~Peer() { ::close(m_fd); }
+
+quint16 Peer::localPort() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
+    return ntohs(local.sin_port);
+}
+
+void Peer::send(const QByteArray& bytes) {
+    for (qsizetype sent = 0; sent < bytes.size();) {
+        const ssize_t n = ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n > 0) sent += n;
+        else if (errno == EAGAIN) QTest::qWait(1), pump();
+        else return;
+    }
+}
+
+void Peer::pump() {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+        if (n > 0) {
+            received.append(buffer, n);
+            continue;
+        }
+        if (n == 0 && end == End::Open) end = End::Fin;
+        if (n < 0 && errno == ECONNRESET) end = End::Reset;
+        return;
+    }
+}
+
+bool Peer::expect(const QByteArray& bytes, int timeoutMs) {
+    waitUntil([&] {
+        pump();
+        return received.size() >= bytes.size() || !bytes.startsWith(received) || end != End::Open;
+    }, timeoutMs);
+    if (!received.startsWith(bytes)) {
+        qWarning().noquote() << "expected" << bytes.left(300) << "\n     got" << received.left(300);
+        return false;
+    }
+    received.remove(0, bytes.size());
+    return true;
+}
+
+QByteArray Peer::take(int waitMs) {
+    QTest::qWait(waitMs);
+    pump();
+    QByteArray all;
+    all.swap(received);
+    return all;
+}
+
+Peer::End Peer::waitEnd(int timeoutMs) {
+    waitUntil([&] { return pump(), end != End::Open; }, timeoutMs);
+    return end;
+}
+
+void Peer::shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
+
+void Peer::reset() {
+    const linger abortive{1, 0};
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    ::close(m_fd);
+    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+
+bool startServer(Form1& form, quint16 port, const QString& maxClients) {
+    form.parleonPort = port;
+    Modals::instance().dialog([maxClients](QDialog& dialog) {
+        Modals::instance().setText("Text2", maxClients);
+        dialog.findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    });
+    form.Command3_Click();
+    return form.Winsock1(0).State() == SocketState::Listening;
+}
+
+QString Window::fresh() {
+    const QString text = form.outputText().mid(mark);
+    mark = form.outputText().size();
+    return text;
+}
+
+void Window::type(const QString& line, Qt::KeyboardModifiers modifiers) {
+    form.Text3->setFocus();
+    form.Text3->setText(line);
+    QTest::keyClick(form.Text3, Qt::Key_Return, modifiers);
+}
+
+} // namespace testing

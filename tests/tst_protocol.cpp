@@ -1,0 +1,194 @@
+// The chat protocol on the server, as conversations with raw TCP peers: every byte each peer
+// receives, every line the output box gains and the slot table, step by step.
+#include "harness.h"
+
+#include <QTest>
+#include <cctype>
+#include <map>
+
+using namespace testing;
+
+#define W ">>> Wellcome to Parleon V.0.2 <<<\r\nList of online Clients:\r\n"
+#define SHORT ">>> Bad nickName. At last 3 characters required. <<<"
+#define IN_USE ">>> Bad nickName. Name is allready in use. <<<\r\n>>> Connect again with different nickName. <<<"
+#define FULL "\r\n>>> No more Clients allowed. Goodbey <<<"
+#define CLOSED "Connection closed by client 127.0.0.1"
+#define KICKED ">>> You are kicked by SERVER <<<"
+
+namespace {
+
+// Steps: "A+" A connects and is accepted; "A*" A connects; "A=nick" A connects and joins (the
+// others get the joined notice); "A>text" A sends; "A<text" A receives exactly that next; "A!" the
+// server ends A's connection (FIN); "A-" A closes; "#line" the server's user types a line;
+// ":a|b" the output box gained exactly these lines ("+A": A's acceptance); "@[a][b]" the slots'
+// tags; "~ms" a pause. At the end no peer holds bytes it was not meant to get.
+class Conversation {
+public:
+    Window server;
+    std::map<char, std::unique_ptr<Peer>> peers;
+    std::vector<char> joined;
+    QString why;
+
+    bool step(const QByteArray& s) {
+        const char id = s.at(0);
+        const QByteArray arg = s.mid(2);
+        Form1& f = server.form;
+        switch (s.size() > 1 && std::isupper(id) ? s.at(1) : id) {
+        case '+':
+        case '*':
+        case '=': {
+            peers[id] = std::make_unique<Peer>(port());
+            if (s.at(1) == '*') return true;
+            const QString accepted = QStringLiteral(" Port=%1\r\n").arg(peers[id]->localPort());
+            if (!waitUntil([&] { return f.outputText().mid(server.mark).contains(accepted); })) return fail(s, "not accepted");
+            if (s.at(1) == '+') return true;
+            peers[id]->send("nickName=" + arg);
+            if (!peers[id]->expect(W) || !waitUntil([&] { return peers[id]->received.endsWith(". " + arg + "\r\n"); }))
+                return fail(s, "not welcomed");
+            peers[id]->received.clear();
+            for (char other : joined)
+                if (!peers[other]->expect(">>> " + arg + " has joined <<<")) return fail(s, "no notice");
+            joined.push_back(id);
+            waitUntil([&] { return f.outputText().endsWith(QString::fromUtf8("nickName=" + arg + "\r\n")); });
+            server.fresh();
+            return true;
+        }
+        case '>': return peers[id]->send(arg), true;
+        case '<': return peers[id]->expect(arg) || fail(s, peers[id]->received.left(200));
+        case '!': return peers[id]->waitEnd() == Peer::End::Fin || fail(s, "no FIN");
+        case '-': return peers[id]->shutdownWrite(), std::erase(joined, id), true;
+        case '#': return server.type(QString::fromUtf8(s.mid(1))), true;
+        case '~': return QTest::qWait(s.mid(1).toInt()), true;
+        case ':': return output(QString::fromUtf8(s.mid(1)));
+        case '@': return slotTable(QString::fromUtf8(s.mid(1)));
+        }
+        return fail(s, "unknown step");
+    }
+
+    quint16 port() { return quint16(server.form.Winsock1(0).LocalPort()); }
+
+    bool output(const QString& lines) {
+        QString expected;
+        for (const QString& line : lines.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+            expected += line.startsWith(QLatin1Char('+'))
+                            ? QStringLiteral("Connection accepted with:\r\n IP=127.0.0.1\r\n Name=localhost\r\n Port=%1\r\n")
+                                  .arg(peers[line.at(1).toLatin1()]->localPort())
+                            : line + QStringLiteral("\r\n");
+        waitUntil([&] { return server.form.outputText().size() - server.mark >= expected.size(); }, 2000);
+        const QString got = server.fresh();
+        return got == expected || fail(":" + lines.toUtf8(), got.toUtf8());
+    }
+
+    bool slotTable(const QString& tags) {
+        QString actual;
+        Form1& f = server.form;
+        waitUntil([&] { return slotTags() == tags; }, 2000);
+        actual = slotTags();
+        // No element above the table, but while a refusal is under way.
+        return (actual == tags && f.Winsock1.loadedCount() == f.socketCount + 1) || fail("@" + tags.toUtf8(), actual.toUtf8());
+    }
+
+    QString slotTags() {
+        QString tags;
+        for (int i = 1; i <= server.form.socketCount; ++i)
+            tags += QLatin1Char('[') + (server.form.Winsock1.isLoaded(i) ? server.form.Winsock1(i).Tag : QStringLiteral("?")) + QLatin1Char(']');
+        return tags;
+    }
+
+    bool fail(const QByteArray& step, const QByteArray& detail) {
+        why = QString::fromUtf8(step.left(80) + " -> " + detail);
+        return false;
+    }
+};
+
+} // namespace
+
+class ProtocolTest : public QObject {
+    Q_OBJECT
+private slots:
+    void conversation_data() {
+        QTest::addColumn<QString>("maxClients");
+        QTest::addColumn<QByteArrayList>("steps");
+        auto row = [](const char* name, const char* max, QByteArrayList steps) { QTest::newRow(name) << QString::fromLatin1(max) << steps; };
+        row("a join is welcomed with the list and announced; chat is relayed under the name", "10",
+            {"A+", ":+A", "A>nickName=alice", "A<" W "01. alice\r\n", ":: nickName=alice", "B+", "B>nickName=bob",
+             "B<" W "01. alice\r\n02. bob\r\n", "A<>>> bob has joined <<<", ":+B|: nickName=bob", "B>hi", "A<bob: hi",
+             ":bob: hi", "@[alice][bob]"});
+        row("a name needs three characters, counted as characters; the connection stays", "10",
+            {"A+", "A>nickName=", "A<" SHORT, "A>nickName=ab", "A<" SHORT, "A>nickName=😀😀", "A<" SHORT, "@[]",
+             "A>nickName=😀 😀", "A<" W "01. 😀 😀\r\n", "B+", "B>nickName=\xe9\xe8\xe0", "B<" W "01. 😀 😀\r\n02. éèà\r\n",
+             "A<>>> éèà has joined <<<"});
+        row("a name in use is refused and the connection ends, announced under its old name", "10",
+            {"A=alice", "B=bob", "B>nickName=alice", "B<" IN_USE, "B!", "A<>>> bob has left <<<",
+             ":bob: nickName=alice|" CLOSED, "@[alice]", "A>nickName=alice", "A<" IN_USE, "A!", "@"});
+        row("__FREE__ is never a name, nor a name to kick", "1",
+            {"A+", "A>nickName=__FREE__", "A<" IN_USE, "A!", ":+A|: nickName=__FREE__|" CLOSED, "@",
+             "A=alice", "#kickName=__FREE__", ":SERVER: kickName=__FREE__|Cannot kick __FREE__. Name unknown. Press ?-button."});
+        row("a rename is answered and announced; lines go out under the new name", "10",
+            {"A=alice", "B=bob", "A>nickName=Alice", "A<>>> Your new nickName is Alice <<<",
+             "B<>>> alice has renamed to Alice <<<", "A>hey", "B<Alice: hey", ":alice: nickName=Alice|Alice: hey"});
+        row("commands are their first nine characters, case-sensitive; a name keeps its line break", "10",
+            {"A=alice", "B=bob", "B>listnames", "A<bob: listnames", "B>listNamesXYZ",
+             "B<List of online Clients:\r\n01. alice\r\n02. bob\r\n", "B>NickName=x", "A<bob: NickName=x",
+             "B>nickName=bob\r\n", "B<>>> Your new nickName is bob\r\n <<<", "A<>>> bob has renamed to bob\r\n <<<",
+             "B>nickName=ALICE", "B<>>> Your new nickName is ALICE <<<", "A<>>> bob\r\n has renamed to ALICE <<<"});
+        row("a freed slot is reused lowest first; its newcomer is unlisted and unheard until named", "10",
+            {"A=alice", "B=bob", "C=carol", "B-", "A<>>> bob has left <<<", "C<>>> bob has left <<<",
+             "@[alice][__FREE__][carol]", "D+", "@[alice][__FREE__][carol]", "A>listNames",
+             "A<List of online Clients:\r\n01. alice\r\n02. carol\r\n", "#all", "A<SERVER: all", "C<SERVER: all",
+             "D>nickName=dave", "D<" W "01. alice\r\n02. dave\r\n03. carol\r\n", "A<>>> dave has joined <<<",
+             "C<>>> dave has joined <<<",
+             ":" CLOSED "|+D|alice: listNames|SERVER: all|__FREE__: nickName=dave", "@[alice][dave][carol]"});
+        row("the top slot is removed; a free slot below it stays", "10",
+            {"A=alice", "B=bob", "C=carol", "B-", "A<>>> bob has left <<<", "C<>>> bob has left <<<", "C-",
+             "A<>>> carol has left <<<", "@[alice][__FREE__]"});
+        row("an unnamed newcomer in a new slot is relayed and listed without a name, and leaves quietly", "10",
+            {"A=alice", "B+", "B>hello", "A<: hello", "B>listNames", "B<List of online Clients:\r\n01. alice\r\n02. \r\n",
+             "B-", ":+B|: hello|: listNames|" CLOSED, "@[alice]"});
+        row("a full server refuses on a temporary element, shows nothing and keeps its table", "1",
+            {"A=alice", "B*", "B<" FULL, "B!", "~20", ":", "@[alice]"});
+        row("a maximum of 0 refuses everyone", "0", {"A*", "A<" FULL, "A!", "@"});
+        row("a refused peer that leaves during its refusal is seen leaving", "1",
+            {"A=alice", "B*", "B-", "B<" FULL, "B!", ":" CLOSED, "@[alice]"});
+        row("a kick tells the kicked, then the others, and frees the slot", "10",
+            {"A=alice", "B=bob", "C=carol", "#kickName=bob", "B<" KICKED, "B!", "A<>>> bob was kicked by SERVER <<<",
+             "A<>>> bob has left <<<", "C<>>> bob was kicked by SERVER <<<", "C<>>> bob has left <<<",
+             ":SERVER: kickName=bob|" CLOSED "|bob was kicked.", "@[alice][__FREE__][carol]"});
+        row("kick names are exact; the top slot kicked goes", "10",
+            {"A=alice", "B=Bob", "#kickName=bob", ":SERVER: kickName=bob|Cannot kick bob. Name unknown. Press ?-button.",
+             "#kickName=Bob ", ":SERVER: kickName=Bob |Cannot kick Bob . Name unknown. Press ?-button.",
+             "#kickName=Bob", "B<" KICKED, "B!", "A<>>> Bob was kicked by SERVER <<<", "A<>>> Bob has left <<<", "@[alice]"});
+        row("an empty kick name takes the unnamed newcomers of new slots", "10",
+            {"A=alice", "B+", "#kickName=", "B<" KICKED, "B!", "A<>>>  was kicked by SERVER <<<",
+             ":+B|SERVER: kickName=|" CLOSED "| was kicked.", "@[alice]"});
+        row("a client leaving during its kick is seen leaving once", "10",
+            {"A=alice", "B=bob", "B-", "#kickName=bob", "B<" KICKED, "B!", "A<>>> bob was kicked by SERVER <<<",
+             "A<>>> bob has left <<<", ":SERVER: kickName=bob|" CLOSED "|bob was kicked.", "@[alice]"});
+        row("console lines go to every client; other spellings of the kick are plain lines", "10",
+            {"A=alice", "B=bob", "#hi all", "A<SERVER: hi all", "B<SERVER: hi all", "#kickname=bob",
+             "A<SERVER: kickname=bob", "B<SERVER: kickname=bob", "# kickName=bob", "A<SERVER:  kickName=bob",
+             "B<SERVER:  kickName=bob", "#", "A<SERVER: ", "B<SERVER: "});
+        row("8-bit text reads as Windows-1252 and never swallows the next message", "10",
+            {"A=alice", "B=bob", "A>caf\xe9", "B<alice: café", "A>listNames",
+             "A<List of online Clients:\r\n01. alice\r\n02. bob\r\n", "A>nick\xc3", "B<alice: nickÃ",
+             "A>nickName=alicia", "A<>>> Your new nickName is alicia <<<", "B<>>> alice has renamed to alicia <<<"});
+        row("a character split between reads is put together, with no empty message", "10",
+            {"A=alice", "B=bob", "A>\xf0", "~20", "A>\x9f", "~20", "A>\x98", "~20", "A>\x80!", "B<alice: 😀!",
+             "A>\xc3", "~20", "A>\xbc" "ber", "B<alice: über"});
+    }
+
+    void conversation() {
+        QFETCH(QString, maxClients);
+        QFETCH(QByteArrayList, steps);
+        Conversation c;
+        QVERIFY(startServer(c.server.form, 0, maxClients));
+        c.server.fresh();
+        for (const QByteArray& step : steps) QVERIFY2(c.step(step), qPrintable(c.why));
+        QTest::qWait(30);
+        for (auto& [id, peer] : c.peers) QVERIFY2(peer->take().isEmpty(), qPrintable(QStringLiteral("%1 got more").arg(id)));
+        QVERIFY(Modals::instance().boxes.empty());
+    }
+};
+
+QTEST_MAIN(ProtocolTest)
+#include "tst_protocol.moc"
