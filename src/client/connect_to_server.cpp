@@ -87,7 +87,10 @@ void Form1::connectToServer() {
             ++dotCount;
             printText(QStringLiteral("."));
         }
-        for (int i = 1; i <= YieldsPerPass; ++i) {
+        // The yields sleep while nothing happens, so a pass may last long: it ends early when the
+        // next dot or the time-out is due, which keeps both to the second.
+        const float due = startTime + static_cast<float>(qMin(dotCount, connectTimeout));
+        for (int i = 1; i <= YieldsPerPass && platform::timer() <= due; ++i) {
             if (root.State() == shownState)
                 platform::doEventsWaiting(YieldWaitMs);
             else

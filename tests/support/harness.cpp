@@ -185,6 +185,29 @@ void Peer::reset() {
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 }
 
+ProgramServer::ProgramServer(const QStringList& options) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path());
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder.path());
+    QFile::copy(QStringLiteral(PARLEON_EXECUTABLE), folder.filePath(QStringLiteral("parleon")));
+    process.start(folder.filePath(QStringLiteral("parleon")),
+                  QStringList{QStringLiteral("--server"), QStringLiteral("--headless"), QStringLiteral("--port"),
+                              QStringLiteral("0")} + options);
+    if (waitForOutput("Server start OK on port "))
+        port = quint16(output.mid(output.indexOf("on port ") + 8).split('.').first().toInt());
+}
+
+ProgramServer::~ProgramServer() {
+    process.kill();
+    process.waitForFinished(3000);
+}
+
+bool ProgramServer::waitForOutput(const QByteArray& text, int timeoutMs) {
+    return waitUntil([&] { return (output += process.readAllStandardOutput()).contains(text) && output.endsWith('\n'); },
+                     timeoutMs);
+}
+
 bool startServer(Form1& form, quint16 port, const QString& maxClients) {
     form.parleonPort = port;
     Modals::instance().dialog([maxClients](QDialog& dialog) {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QProcess>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -75,6 +76,17 @@ public:
 private:
     void pump();
     int m_fd = -1;
+};
+
+// The program itself as a server in a process of its own, without a window.
+struct ProgramServer {
+    QTemporaryDir folder;
+    QProcess process;
+    quint16 port = 0;
+    QByteArray output;
+    explicit ProgramServer(const QStringList& options = {});
+    ~ProgramServer();
+    bool waitForOutput(const QByteArray& text, int timeoutMs = 5000);
 };
 
 // Starts a server on the form, confirming the settings dialog with the given maximum.

@@ -13,21 +13,18 @@ public:
     ~XSession();
     static bool toolsAvailable();
     bool start();
-    QString display() const { return m_display; }
     QProcessEnvironment environment() const;
 
-    // Runs xdotool or wmctrl on this display; returns its output, trimmed.
-    QString run(const QString& tool, const QStringList& arguments, int* exitCode = nullptr) const;
+    // Runs xdotool, wmctrl or xprop on this display; returns its output, trimmed.
+    QString run(const QString& tool, const QStringList& arguments) const;
     // The first visible window whose title matches the pattern, waiting for it.
     QString waitForWindow(const QString& titlePattern, int timeoutMs = 10000) const;
-    QString title(const QString& window) const;
-    void click(const QString& window, int x, int y) const;
-    void typeLine(const QString& window, const QString& text) const;
-    void pressKey(const QString& window, const QString& key) const;
-    // Asks the window manager to close the window, as its close box does.
-    void closeWindow(const QString& window) const;
+    QString title(const QString& window) const { return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window}); }
+    void xdotool(const QString& window, const QStringList& arguments) const;
 
 private:
+    bool startOnce();
+    void stop();
     QProcess m_xvfb;
     QProcess m_windowManager;
     QString m_display;
