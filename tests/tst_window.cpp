@@ -1,0 +1,245 @@
+// The main window and its dialogs as a user meets them: where everything is, what keys do, the
+// output box, the title bar and the help text.
+#include "harness.h"
+#include "main_window/output_box.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace testing;
+
+namespace {
+Modals& modals() { return Modals::instance(); }
+
+// Every control of a form: its name, caption, and place in twips (15 to a pixel), in tab order
+// where it takes the focus (marked with a *).
+QStringList controls(QWidget& form) {
+    QStringList found;
+    for (QWidget* w : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) continue;
+        QString text;
+        if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
+        if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+        if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text() + (e->isEnabled() ? "" : " (greyed)");
+        // A label may grow to the right where the font runs wider than the design's.
+        const QRect r = w->geometry();
+        const QString width = qobject_cast<QLabel*>(w) ? QString() : QString::number(r.width() * 15);
+        found << QStringLiteral("%1 \"%2\" %3,%4 %5x%6").arg(w->objectName(), text).arg(r.x() * 15).arg(r.y() * 15).arg(width).arg(r.height() * 15);
+    }
+    found.sort();
+    return found;
+}
+QStringList tabOrder(QWidget* first, int count) {
+    QStringList order;
+    for (QWidget* w = first; order.size() < count; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus && w->isEnabled()) order << w->objectName();
+    return order;
+}
+QString accessibleName(QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); }
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void formsAsDesigned() {
+        Window w;
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon"));
+        QCOMPARE(controls(w.form), (QStringList{
+            "Command1 \"?\" 1920,120 255x375", "Command2 \"Connect to Server\" 2280,120 1695x375",
+            "Command3 \"Start Server\" 120,120 1695x375", "Text3 \"Enter message-text here and press return.\" 120,600 5790x285",
+            "Text4 \"\" 120,960 5790x2445"}));
+        QCOMPARE(tabOrder(w.form.Command3, 5), (QStringList{"Command3", "Command2", "Text3", "Text4", "Command1"}));
+        for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
+            QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
+        QCOMPARE(accessibleName(w.form.Text3), QStringLiteral("Message"));
+        QCOMPARE(accessibleName(w.form.Text4), QStringLiteral("Chat output"));
+        QCOMPARE(accessibleName(w.form.Command1), QStringLiteral("Help"));
+        QStringList login, settings;
+        modals().dialog([&](QDialog& d) {
+            login = controls(d) << d.windowTitle() << tabOrder(d.findChild<QWidget*>("TextIP0"), 7).join(' ');
+            for (QWidget* c : d.findChildren<QWidget*>())
+                if (c->focusPolicy() != Qt::NoFocus || c->objectName() == "Picture1") QVERIFY2(!accessibleName(c).isEmpty(), qPrintable(c->objectName()));
+            d.reject();
+        });
+        w.form.connectDialog.Show(w.form);
+        QCOMPARE(login, (QStringList{
+            "Label1_0 \".\" 2160,240 x255", "Label1_1 \".\" 2880,240 x255", "Label1_2 \".\" 3600,240 x255",
+            "Label2 \"Your Nick Name\" 120,840 x255", "Label3 \"Server Port\" 120,480 x255", "Picture1 \"\" 480,1200 x615",
+            "Text1 \"\" 1560,840 2655x285", "Text2 \"9843 (greyed)\" 1560,480 1215x285", "TextIP0 \"127\" 1560,120 495x285",
+            "TextIP1 \"0\" 2280,120 495x285", "TextIP2 \"0\" 3000,120 495x285", "TextIP3 \"1\" 3720,120 495x285",
+            "cmdCancel \"Cancel\" 2880,1320 1140x390", "cmdOK \"OK\" 1560,1320 1140x390",
+            "lblLabels \"Server IP Address\" 105,150 x270", "Parleon Connect to Server",
+            "TextIP0 TextIP1 TextIP2 TextIP3 Text1 cmdOK cmdCancel"}));
+        modals().dialog([&](QDialog& d) {
+            settings = controls(d) << d.windowTitle() << tabOrder(d.findChild<QWidget*>("OKButton"), 3).join(' ');
+            QCOMPARE(accessibleName(d.findChild<QWidget*>("Text2")), QStringLiteral("Maximum number of clients"));
+            d.reject();
+        });
+        w.form.Command3_Click();
+        QCOMPARE(settings, (QStringList{
+            "CancelButton \"Cancel\" 2520,1200 1215x375", "Label1 \"Run Server at Port:\" 360,240 x255",
+            "Label2 \"Allow max. Clients on Server:\" 360,720 x255", "OKButton \"OK\" 1080,1200 1215x375",
+            "Picture1 \"\" 240,1080 x495", "Text1 \"9843 (greyed)\" 2760,240 975x285", "Text2 \"10\" 2760,720 975x285",
+            "Parleon Server Settings", "OKButton CancelButton Text2"}));
+    }
+
+    void resizeRule_data() {
+        QTest::addColumn<float>("width");
+        QTest::addColumn<float>("height");
+        QTest::addColumn<bool>("minimized");
+        QTest::addColumn<float>("boxWidth");
+        QTest::addColumn<float>("boxHeight");
+        QTest::newRow("design size") << 6015.0f << 3555.0f << false << 5795.0f << 2445.0f;
+        QTest::newRow("width 221") << 221.0f << 3555.0f << false << 1.0f << 2445.0f;
+        QTest::newRow("width 220 keeps the widths") << 220.0f << 3555.0f << false << 5000.0f << 2445.0f;
+        QTest::newRow("height 1111") << 6015.0f << 1111.0f << false << 5795.0f << 1.0f;
+        QTest::newRow("height 1110 keeps the height") << 6015.0f << 1110.0f << false << 5795.0f << 2000.0f;
+        QTest::newRow("minimized changes nothing") << 900.0f << 900.0f << true << 5000.0f << 2000.0f;
+    }
+    void resizeRule() {
+        QFETCH(float, width);
+        QFETCH(float, height);
+        QFETCH(bool, minimized);
+        QFETCH(float, boxWidth);
+        QFETCH(float, boxHeight);
+        Window w;
+        w.form.layoutTextBoxes(5220, 3110, false);
+        w.form.layoutTextBoxes(width, height, minimized);
+        QCOMPARE(w.form.text3WidthTwips(), boxWidth);
+        QCOMPARE(w.form.text4WidthTwips(), boxWidth);
+        QCOMPARE(w.form.text4HeightTwips(), boxHeight);
+    }
+
+    void returnSendsTheLineFromAnyControl_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("input line") << "Text3" << int(Qt::Key_Return) << 0 << true;
+        QTest::newRow("keypad Enter on a button") << "Command1" << int(Qt::Key_Enter) << 0 << true;
+        QTest::newRow("output box, Shift") << "Text4" << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
+        QTest::newRow("Ctrl") << "Text3" << int(Qt::Key_Return) << int(Qt::ControlModifier) << true;
+        QTest::newRow("another key") << "Text3" << int(Qt::Key_Escape) << 0 << false;
+    }
+    void returnSendsTheLineFromAnyControl() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, sent);
+        Window w;
+        QVERIFY(startServer(w.form, 0));
+        Peer alice(quint16(w.form.Winsock1(0).LocalPort()));
+        QVERIFY(waitUntil([&] { return w.form.socketCount == 1; }));
+        w.form.show();
+        w.form.Text3->setText(QStringLiteral("hello"));
+        QWidget* target = w.form.findChild<QWidget*>(focus);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(alice.expect(sent ? "SERVER: hello" : "", 300) && alice.take(30).isEmpty());
+        QCOMPARE(w.form.Text3->text(), sent ? QString() : QStringLiteral("hello"));
+    }
+
+    void aHeldReturnSendsOnceAndUpDownRecallLines() {
+        Window w;
+        QVERIFY(startServer(w.form, 0));
+        Peer alice(quint16(w.form.Winsock1(0).LocalPort()));
+        QVERIFY(waitUntil([&] { return w.form.socketCount == 1; }));
+        w.form.show();
+        // The window system repeats a held key as releases and presses with the same time stamps.
+        const auto key = [&](QEvent::Type type, ulong time) {
+            QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            event.setTimestamp(time);
+            QApplication::sendEvent(w.form.Text3, &event);
+        };
+        w.form.Text3->setFocus();
+        w.form.Text3->setText(QStringLiteral("held"));
+        key(QEvent::KeyPress, 1000);
+        for (ulong t = 1500; t < 1600; t += 30) key(QEvent::KeyRelease, t), key(QEvent::KeyPress, t);
+        key(QEvent::KeyRelease, 2000);
+        QVERIFY(alice.expect("SERVER: held"));
+        QVERIFY(alice.take(100).isEmpty());
+        for (const char* line : {"two", "three"}) w.type(QString::fromLatin1(line));
+        w.form.Text3->setText(QStringLiteral("draft"));
+        QStringList shown;
+        for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            QTest::keyClick(w.form.Text3, k);
+            shown << w.form.Text3->text();
+        }
+        QCOMPARE(shown, (QStringList{"three", "two", "held", "held", "two", "three", "draft", "draft"}));
+    }
+
+    void consoleRefusesWithoutClientsOrConnection() {
+        Window w;
+        w.fresh();
+        w.type(QStringLiteral("anyone?"));
+        QCOMPARE(w.fresh(), QStringLiteral("ERROR: Cannot send message, no connection.\r\n"));
+        w.type(Form1::InputPrompt);
+        QVERIFY(startServer(w.form, 0));
+        w.fresh();
+        w.type(QStringLiteral("anyone?"));
+        w.type(Form1::InputPrompt);
+        QCOMPARE(w.fresh(), QStringLiteral("ERROR: Cannot send message, no clients connected.\r\n"));
+        QCOMPARE(w.form.Text3->text(), Form1::InputPrompt);
+    }
+
+    void outputBoxStartsAfreshPast25000() {
+        Window w;
+        w.form.Text4->setText(QString());
+        w.form.printText(QString(24998, QLatin1Char('x')));
+        w.form.printText(QStringLiteral("ab"));
+        w.form.printLine(QString());
+        QCOMPARE(w.form.outputText().size(), 25002);
+        w.form.printLine(QStringLiteral("next"));
+        QCOMPARE(w.form.outputText(), QStringLiteral(">>> Reset output-text. Too much text. <<<\r\nnext\r\n"));
+        // A very long line shows its start only; the box holds it whole, and what the user types joins it.
+        w.form.printLine(QString(100000, QLatin1Char('y')));
+        w.form.show();
+        w.form.Text4->showNow();
+        const QStringList shown = w.form.Text4->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(shown.value(2), QString(OutputBox::ShownLineLimit, QLatin1Char('y')) + QChar(0x2026));
+        QCOMPARE(w.form.outputText().size(), 43 + 6 + 100002);
+        QTest::keyClicks(w.form.Text4, QStringLiteral("z"));
+        QVERIFY(w.form.outputText().endsWith(QStringLiteral("\r\nz")));
+    }
+
+    void titleBarShowsTheLatestChangeOfTheHighestSocket() {
+        Window w;
+        w.form.Timer1->stop();
+        QVERIFY(startServer(w.form, 0));
+        w.form.Timer1_Timer();
+        QVERIFY(w.form.windowTitle().startsWith(QStringLiteral("Parleon SERVER - Listening [")));
+        const quint16 port = quint16(w.form.Winsock1(0).LocalPort());
+        Peer one(port), two(port);
+        QVERIFY(waitUntil([&] { return w.form.socketCount == 2; }));
+        w.form.Timer1_Timer();
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon SERVER - Connected [localhost]"));
+        two.shutdownWrite();
+        QVERIFY(waitUntil([&] { return w.form.socketCount == 1 || w.form.Winsock1(2).State() == SocketState::Closing; }));
+        w.form.lastState.set(1, 0);
+        w.form.Timer1_Timer();
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon SERVER - %1 [localhost]")
+                                           .arg(w.form.socketCount == 2 ? QStringLiteral("Closing") : QStringLiteral("Connected")));
+        QCOMPARE(Form1::socketStateText(10), QStringLiteral("ERROR: Socket-state unknown"));
+        QCOMPARE(Form1::socketStateText(-1), QStringLiteral("ERROR: Socket-state unknown"));
+    }
+
+    void helpBeforeAnyRole() {
+        Window w;
+        w.fresh();
+        w.form.Command1_Click();
+        const QString rule(48, QLatin1Char('-'));
+        QCOMPARE(w.fresh(), (QStringList{"", rule, "Parleon - Version 0.3.2", rule, "Multi client chat via TCP/IP", rule,
+                                         "Quick test:", "1. Run Parleon.exe and start a Server", "2. Run Parleon.exe and start a Client",
+                                         "3. Enter 127.0.0.1 in the Popup-Dialog", "4. Chat with yourself", rule, "List of Commands:",
+                                         "1. nickName=nnn /where nnn is your new nick name", "2. listNames    /list all online clients", rule, ""})
+                                .join(QStringLiteral("\r\n")));
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
