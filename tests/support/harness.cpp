@@ -136,6 +136,11 @@ void Peer::send(const QByteArray& bytes) {
     }
 }
 
+qsizetype Peer::sendSome(const QByteArray& bytes) {
+    const ssize_t n = ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return n > 0 ? n : 0;
+}
+
 void Peer::pump() {
     char buffer[65536];
     for (;;) {

@@ -65,6 +65,7 @@ public:
     Peer& operator=(const Peer&) = delete;
     quint16 localPort() const;
     void send(const QByteArray& bytes);
+    qsizetype sendSome(const QByteArray& bytes); // what the system takes now, without waiting
     bool expect(const QByteArray& bytes, int timeoutMs = 5000); // these bytes next, then taken
     QByteArray take(int waitMs = 0);                            // what has come within waitMs
     End waitEnd(int timeoutMs = 5000);

@@ -1,0 +1,196 @@
+// Peers that try to stall, starve or corrupt the server: a huge line, a flood from another
+// process, churn, a burst beyond the limit, a client that stops reading.
+#include "harness.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+
+using namespace testing;
+
+namespace {
+const QByteArray Full = "\r\n>>> No more Clients allowed. Goodbey <<<";
+
+std::unique_ptr<Peer> join(quint16 port, const QByteArray& nick) {
+    auto peer = std::make_unique<Peer>(port);
+    peer->send("nickName=" + nick);
+    if (!peer->expect(">>> Wellcome") || !waitUntil([&] { return peer->received.endsWith(". " + nick + "\r\n"); })) return nullptr;
+    peer->received.clear();
+    return peer;
+}
+qint64 residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+// Run as a process of its own: joins and sends lines as fast as the server takes them.
+int flood(quint16 port, int seconds) {
+    auto peer = join(port, "flooder");
+    if (!peer) return 1;
+    const QByteArray lines = QByteArray("x").repeated(60).append("\r\n").repeated(1000);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000) {
+        peer->send(lines);
+        peer->take();
+    }
+    return 0;
+}
+} // namespace
+
+class HostileTest : public QObject {
+    Q_OBJECT
+    Window server;
+    quint16 port = 0;
+private slots:
+    void init() {
+        server.form.show();
+        QVERIFY(startServer(server.form, 0, QStringLiteral("30")));
+        port = quint16(server.form.Winsock1(0).LocalPort());
+    }
+    void cleanup() {
+        Modals::instance().button(QStringLiteral("Yes"));
+        Modals::instance().dialog([](QDialog& d) { d.reject(); });
+        server.form.Command3_Click();
+        QVERIFY(Modals::instance().boxes.size() == 1 && Modals::instance().done());
+        Modals::instance().boxes.clear();
+    }
+
+    void aHugeLineDoesNotHoldUpTheOthers() {
+        auto xavier = join(port, "xavier"), alice = join(port, "alice"), bob = join(port, "bob");
+        QVERIFY(xavier && alice && bob);
+        QVERIFY(alice->expect(">>> bob has joined <<<") && xavier->take(50).size() > 0);
+        // As much of 4 MiB as the system takes at once, then a line from alice, while bob reads.
+        const QByteArray huge(4 << 20, 'y');
+        qsizetype sent = xavier->sendSome(huge);
+        alice->send("ping");
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray atBob;
+        while (!atBob.contains("alice: ping") && clock.elapsed() < 3000) {
+            sent += xavier->sendSome(huge.mid(sent));
+            atBob += bob->take(1);
+        }
+        QVERIFY2(atBob.contains("alice: ping") && atBob.count('y') < huge.size(), "alice's line waited for xavier's");
+        while (sent < huge.size()) sent += xavier->sendSome(huge.mid(sent)), atBob += bob->take(1);
+        QVERIFY(waitUntil([&] { return (atBob += bob->take(5)).count('y') == huge.size(); }, 20000));
+        QVERIFY(server.form.outputText().size() < 200000);
+    }
+
+    void aFloodFromAnotherProcessCutsNobodyOff() {
+        std::vector<std::unique_ptr<Peer>> polite;
+        for (const char* nick : {"pia", "pat", "pim"}) polite.push_back(join(port, nick));
+        QProcess flooder;
+        flooder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--flood"), QString::number(port), QStringLiteral("3")});
+        const qint64 before = residentKb();
+        QVERIFY(waitUntil([&] { return server.form.clientSlots.countClients() == 4; }));
+        QByteArrayList got(3);
+        // The polite ones say a line now and then, and read all the while.
+        QElapsedTimer clock;
+        clock.start();
+        for (int round = 0; flooder.state() != QProcess::NotRunning || round < 10; ++round) {
+            if (round < 10)
+                for (int i = 0; i < 3; ++i) polite[i]->send("line" + QByteArray::number(round) + ";");
+            for (int i = 0; i < 30; ++i)
+                for (int p = 0; p < 3; ++p) got[p] += polite[p]->take(1).replace("x", "");
+            QVERIFY(clock.elapsed() < 30000);
+        }
+        QCOMPARE(flooder.exitCode(), 0);
+        for (int p = 0; p < 3; ++p) {
+            waitUntil([&] { return (got[p] += polite[p]->take(5).replace("x", "")).count("line9;") == 2; }, 10000);
+            QCOMPARE(got[p].count("line"), 20);
+            QCOMPARE(polite[p]->end, Peer::End::Open);
+        }
+        QVERIFY2(residentKb() - before < 64 * 1024, qPrintable(QString::number(residentKb() - before)));
+    }
+
+    void churnLosesNoLineAndRefusesNobodyBelowTheLimit() {
+        auto observer = join(port, "observer");
+        QVERIFY(observer);
+        struct Churner {
+            std::unique_ptr<Peer> peer;
+            int cycle = 0;
+            int stage = 0;
+        };
+        std::vector<Churner> churners(20);
+        int sent = 0, refused = 0;
+        QByteArray seen;
+        QElapsedTimer clock;
+        clock.start();
+        while ((sent < 300 || std::any_of(churners.begin(), churners.end(), [](auto& c) { return c.stage; })) && clock.elapsed() < 30000) {
+            for (size_t i = 0; i < churners.size(); ++i) {
+                Churner& c = churners[i];
+                const QByteArray id = QByteArray::number(int(i)) + "c" + QByteArray::number(c.cycle);
+                if (c.stage == 0 && sent < 300) {
+                    c.peer = std::make_unique<Peer>(port);
+                    c.peer->send("nickName=n" + id);
+                    c.stage = 1;
+                } else if (c.stage == 1 && c.peer->end != Peer::End::Open && !c.peer->received.contains("Goodbey")) {
+                    QFAIL("a newcomer was thrown out");
+                } else if (c.stage == 1 && (c.peer->received.contains("Wellcome") || c.peer->received.contains("Goodbey"))) {
+                    if (c.peer->received.contains("Goodbey")) ++refused;
+                    // The line, and at once the close: what the peer sent must still go out.
+                    c.peer->send("line" + id + ";");
+                    c.peer->shutdownWrite();
+                    ++sent;
+                    c.stage = 2;
+                } else if (c.stage == 2 && c.peer->end != Peer::End::Open) {
+                    c.peer.reset();
+                    c.stage = 0;
+                    ++c.cycle;
+                }
+            }
+            for (Churner& c : churners)
+                if (c.peer) c.peer->received += c.peer->take();
+            seen += observer->take(1);
+        }
+        QVERIFY(waitUntil([&] { return (seen += observer->take(5)).count("line") == sent; }, 10000));
+        QCOMPARE(refused, 0);
+        QVERIFY(sent >= 300);
+    }
+
+    void aBurstBeyondTheLimitIsRefusedCleanly() {
+        std::vector<std::unique_ptr<Peer>> peers;
+        for (int i = 0; i < 200; ++i) peers.push_back(std::make_unique<Peer>(port));
+        int refusedCleanly = 0;
+        QVERIFY(waitUntil([&] {
+            refusedCleanly = 0;
+            for (auto& p : peers) {
+                p->received += p->take();
+                if (p->end == Peer::End::Fin && p->received == Full) ++refusedCleanly;
+            }
+            return refusedCleanly == 170;
+        }, 20000));
+        QCOMPARE(server.form.socketCount, 30);
+        for (auto& p : peers) QVERIFY(p->end == Peer::End::Fin ? p->received == Full : p->received.isEmpty());
+    }
+
+    void aClientThatStopsReadingIsCutAndNobodyStalls() {
+        auto alice = join(port, "alice"), bob = join(port, "bob"), slow = join(port, "slow");
+        QVERIFY(alice && bob && slow);
+        const QByteArray chunk(256 * 1024, 'z');
+        QByteArray atAlice;
+        for (int i = 0; i < 200 && !atAlice.contains(">>> slow has left <<<"); ++i) {
+            bob->send(chunk);
+            QVERIFY2(waitUntil([&] { return (atAlice += alice->take(1)).count('z') >= qsizetype(i + 1) * chunk.size(); }, 10000), "alice stalled");
+            bob->take();
+        }
+        QVERIFY(atAlice.contains(">>> slow has left <<<"));
+        QCOMPARE(alice->end, Peer::End::Open);
+        QCOMPARE(server.form.clientSlots.countClients(), 2);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    if (argc == 4 && QByteArray(argv[1]) == "--flood") {
+        QCoreApplication app(argc, argv);
+        return flood(quint16(QByteArray(argv[2]).toInt()), QByteArray(argv[3]).toInt());
+    }
+    QApplication app(argc, argv);
+    HostileTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_hostile.moc"

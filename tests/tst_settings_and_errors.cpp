@@ -1,0 +1,159 @@
+// What start-up makes of each settings file and what a close writes; the one error report with
+// its help texts; the host-name lookup that reports its own failures.
+#include "diagnostics/error_codes.h"
+#include "diagnostics/host_name.h"
+#include "harness.h"
+#include "platform/err_object.h"
+
+#include <QMessageBox>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace testing;
+
+namespace {
+Modals& modals() { return Modals::instance(); }
+QString state(const Form1& f) {
+    const frmLogin& d = f.connectDialog;
+    return QStringLiteral("%1 %2 %3.%4.%5.%6 [%7] %8 /%9")
+        .arg(f.parleonPort).arg(f.maxClients).arg(d.lastIP_Byte1).arg(d.lastIP_Byte2).arg(d.lastIP_Byte3).arg(d.lastIP_Byte4)
+        .arg(f.nickName).arg(f.connectTimeout).arg(f.lastState.upperBound());
+}
+const QString Defaults = QStringLiteral("9843 10 127.0.0.1 [%1] 20 /10");
+} // namespace
+
+class SettingsAndErrorsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        modals().boxes.clear();
+        modals().unexpected.clear();
+    }
+    void cleanup() {
+        Err() = ErrObject{};
+        setReverseLookupForTests(nullptr);
+        QVERIFY(modals().done() && modals().unexpected.isEmpty());
+    }
+
+    void startUpReadsTheSettingsFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("loaded");
+        QTest::addColumn<QByteArray>("written");
+        const QString safe = QStringLiteral("File 'ParleonConfig.dat' not found.\r\nLoading safe settings.\r\n");
+        QTest::newRow("no file") << QByteArray() << safe + Defaults.arg(QString()) << QByteArray("9843\r\n10\r\n127\r\n0\r\n0\r\n1\r\n\"\"\r\n20\r\n");
+        QTest::newRow("eight lines; more are dropped") << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\nmore\r\n")
+                                                       << "4000 3 10.0.0.7 [alice, the 1st] 5 /3" << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\n");
+        QTest::newRow("commas, blanks, LF, no last line end") << QByteArray("  1, 2,\t3\n4\n5\n6\n \"n m\"\n7") << "1 2 3.4.5.6 [n m] 7 /2" << QByteArray();
+        QTest::newRow("text after a closing quote") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"ab\"c\"\r\n8\r\n") << "1 2 3.4.5.6 [ab] 8 /2" << QByteArray();
+        QTest::newRow("negatives are taken as they are") << QByteArray("-5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n\"\"\r\n-3\r\n") << "-5 0 0.0.0.0 [] -3 /0" << QByteArray();
+        QTest::newRow("seven values: the nick read stays") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"bob\"\r\n") << safe + Defaults.arg("bob") << QByteArray();
+        QTest::newRow("byte 256") << QByteArray("1\r\n2\r\n256\r\n0\r\n0\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("byte -1") << QByteArray("1\r\n2\r\n0\r\n0\r\n-1\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("maximum -1 cannot size the table") << QByteArray("1\r\n-1\r\n1\r\n1\r\n1\r\n1\r\n\"carol\"\r\n20\r\n") << safe + Defaults.arg("carol") << QByteArray();
+        QTest::newRow("a maximum no program could hold") << QByteArray("1\r\n2147483647\r\n1\r\n1\r\n1\r\n1\r\n\"d\"\r\n2\r\n") << safe + Defaults.arg("d") << QByteArray();
+        QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n10\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("no digits") << QByteArray("1\r\nabc\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("unterminated quote") << QByteArray("1\r\n2\r\n1\r\n1\r\n1\r\n1\r\n\"abc\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("eight values, then megabytes") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"z\"\r\n7\r\n") + QByteArray(8 << 20, '"')
+                                                      << "1 2 3.4.5.6 [z] 7 /2" << QByteArray();
+    }
+    void startUpReadsTheSettingsFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, loaded);
+        QFETCH(QByteArray, written);
+        ProgramFolder folder;
+        if (!file.isEmpty()) folder.write(file);
+        {
+            Form1 form;
+            QCOMPARE(form.outputText() + state(form), loaded);
+            QVERIFY(form.close());
+        }
+        if (!written.isEmpty()) QCOMPARE(folder.read(), written);
+    }
+
+    void theReport_data() {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("help");
+        QTest::newRow("client: the connection closes") << false << 10061 << "Connection refused. ";
+        QTest::newRow("server: nothing closes") << true << 10054 << "Connection reset by peer. ";
+        QTest::newRow("a number without help") << true << 10059 << "Error unknown.";
+    }
+    void theReport() {
+        QFETCH(bool, server);
+        QFETCH(int, number);
+        QFETCH(QString, help);
+        Window w;
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
+        if (server) QVERIFY(startServer(w.form, 0));
+        else w.form.Winsock1(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort());
+        QVERIFY(waitUntil([&] { return w.form.Winsock1(0).State() > SocketState::Open; }));
+        w.fresh();
+        Err().set(number, QStringLiteral("what happened"));
+        Err().lastDllError = 77;
+        // The description printed is read after the box has closed.
+        modals().dialog([](QDialog& box) {
+            Err().description = QStringLiteral("read again");
+            box.accept();
+        });
+        w.form.errorHandler(QStringLiteral("Error while doing it"));
+        const QString text = modals().boxes.back().text;
+        QCOMPARE(text.section(QStringLiteral("Help:\r\n"), 0, 0),
+                 QStringLiteral("Error while doing it\r\nError Nr.: %1\r\nLast Dll Error: 77\r\n\r\nwhat happened\r\n\r\n").arg(number));
+        QVERIFY(text.section(QStringLiteral("Help:\r\n"), 1).startsWith(help));
+        QCOMPARE(modals().boxes.back().icon, int(QMessageBox::Warning));
+        QCOMPARE(w.fresh(), QStringLiteral("read again\r\n"));
+        QCOMPARE(w.form.Winsock1(0).State(), server ? SocketState::Listening : SocketState::Closed);
+        QVERIFY(Err().number == 0 && Err().description.isEmpty() && Err().lastDllError == 0);
+    }
+
+    void helpTextsBeginWithTheirFirstSentence() {
+        const std::map<int, const char*> first = {
+            {10004, "Interrupted function call."}, {10013, "Permission denied."}, {10014, "Bad address."},
+            {10022, "Invalid argument."}, {10024, "Too many open files."}, {10035, "Resource temporarily unavailable."},
+            {10036, "Operation now in progress."}, {10037, "Operation already in progress."},
+            {10038, "Socket operation on non-socket."}, {10039, "Destination address required."},
+            {10040, "Message too long."}, {10041, "Protocol wrong type for socket."}, {10042, "Bad protocol option."},
+            {10043, "Protocol not supported."}, {10044, "Socket type not supported."}, {10045, "Operation not supported."},
+            {10046, "Protocol family not supported."}, {10047, "Address family not supported by protocol family."},
+            {10048, "Address already in use."}, {10049, "Cannot assign requested address."}, {10050, "Network is down."},
+            {10051, "Network is unreachable."}, {10052, "Network dropped connection on reset."},
+            {10053, "Software caused connection abort."}, {10054, "Connection reset by peer."},
+            {10055, "No buffer space available."}, {10056, "Socket is already connected."},
+            {10057, "Socket is not connected."}, {10058, "Cannot send after socket shutdown."},
+            {10060, "Connection timed out."}, {10061, "Connection refused."}, {10064, "Host is down."},
+            {10065, "No route to host."}, {10067, "Too many processes."}, {10091, "Network subsystem is unavailable."},
+            {10092, "WINSOCK.DLL version out of range."}, {10093, "Successful WSAStartup not yet performed."},
+            {10094, "Graceful shutdown in progress."}, {10109, "Class type not found."}, {11001, "Host not found."},
+            {11002, "Non-authoritative host not found."}, {11003, "This is a non-recoverable error."},
+            {11004, "Valid name, no data record of requested type."}};
+        for (const auto& [number, sentence] : first) {
+            const QString text = getErrorText(number);
+            QVERIFY2(text.startsWith(QLatin1String(sentence) + QLatin1Char(' ')) && !text.contains(QLatin1Char('\n')), qPrintable(text));
+        }
+        QVERIFY(getErrorText(10109).endsWith(QStringLiteral("The specified class was not found.")));
+        for (int number : {0, 10059, 10062, 10063, 10066, 11005, -1}) QCOMPARE(getErrorText(number), QStringLiteral("Error unknown."));
+    }
+
+    void aFailedLookupIsReportedAndNamedUnknown() {
+        Window w;
+        QCOMPARE(w.form.getHostName(QStringLiteral("127.0.0.1")), QStringLiteral("localhost"));
+        quint32 asked = 0;
+        setReverseLookupForTests([&](quint32 address) {
+            asked = address;
+            return ReverseLookupResult{nullptr, 11004};
+        });
+        w.fresh();
+        modals().button(QStringLiteral("OK"));
+        QCOMPARE(w.form.getHostName(QStringLiteral("not an address")), QStringLiteral("(unknown)"));
+        QCOMPARE(asked, 0xffffffffu);
+        QVERIFY(modals().boxes.back().text.startsWith(QStringLiteral("Error while getting Host-Name\r\nError Nr.: 11004\r\n"
+                                                                     "Last Dll Error: 11004\r\n\r\nCannot resolve IP-Address to Host-Name.\r\n")));
+        QCOMPARE(w.fresh(), QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n"));
+        QCOMPARE(Err().lastDllError, 0);
+    }
+};
+
+QTEST_MAIN(SettingsAndErrorsTest)
+#include "tst_settings_and_errors.moc"
