@@ -1,12 +1,11 @@
 // How much CPU a client spends waiting for a connection that never completes.
 // Prints one JSON line: the wait's wall time, its CPU time and the share of one core.
-#include "main_window/form1.h"
+#include "harness.h"
 #include "stalled_listener.h"
-#include "test_support.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -22,23 +21,21 @@ double cpuSeconds() {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int waitSeconds = argc > 1 ? std::atoi(argv[1]) : 20;
-    testing::ProgramFolder folder;
     testing::StalledListener stalled;
-    testing::ModalAnswerer answerer;
-    Form1 form;
-    form.connectTimeout = waitSeconds;
-    form.parleonPort = stalled.port();
-    answerer.answerDialog([](QDialog& dialog) {
-        testing::setBoxText(dialog, "Text1", QStringLiteral("bench"));
-        testing::clickButton(dialog, "cmdOK");
+    testing::Window client;
+    client.form.connectTimeout = waitSeconds;
+    client.form.parleonPort = stalled.port();
+    testing::Modals::instance().dialog([](QDialog& dialog) {
+        testing::Modals::instance().setText("Text1", QStringLiteral("bench"));
+        dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
     });
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = cpuSeconds();
-    form.Command2_Click();
+    client.form.Command2_Click();
     const double cpu = cpuSeconds() - cpuBefore;
     const double seconds = double(wall.elapsed()) / 1000.0;
-    const bool timedOut = form.outputText().contains(QStringLiteral("ERROR: Connect timeout"));
+    const bool timedOut = client.form.outputText().contains(QStringLiteral("ERROR: Connect timeout"));
     std::printf("{\"wait_s\": %.2f, \"cpu_s\": %.3f, \"core_share_percent\": %.2f, \"timed_out\": %s}\n", seconds, cpu,
                 100.0 * cpu / seconds, timedOut ? "true" : "false");
     return timedOut ? 0 : 1;

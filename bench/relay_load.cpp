@@ -1,6 +1,7 @@
-// Load tool: starts a relay server (Parleon, or the epoll yardstick), connects clients over
-// loopback and measures. Prints one JSON line.
+// Load tool: starts a relay server (the built Parleon program itself, headless, or the epoll
+// yardstick), connects clients over loopback and measures. Prints one JSON line.
 //   relay_load relay --server parleon|epoll --clients N --rate LINES_PER_S --seconds S
+//   relay_load flood --server parleon|epoll --seconds S [--breaks no] [--no-flooder]
 //   relay_load churn --server parleon --churners 10 --cycles 10000
 //   relay_load idle  --server parleon --clients 10 --seconds 30
 #include <QCommandLineParser>
@@ -43,30 +44,33 @@ public:
             port = externalPort;
             return true;
         }
-        const QString dir = QCoreApplication::applicationDirPath();
         if (kind == QLatin1String("parleon")) {
-            QFile config(m_folder.filePath(QStringLiteral("ParleonConfig.dat")));
-            if (!config.open(QIODevice::WriteOnly)) return false;
-            config.write("0\r\n" + QByteArray::number(maxClients) + "\r\n127\r\n0\r\n0\r\n1\r\n\"\"\r\n20\r\n");
-            config.close();
+            // The program itself, as a server without a window, from a folder of its own.
+            const QString binary = m_folder.filePath(QStringLiteral("parleon"));
+            QFile::copy(QStringLiteral(PARLEON_EXECUTABLE), binary);
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.remove(QStringLiteral("QT_NO_GLIB"));
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
             env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder.path());
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path());
             m_process.setProcessEnvironment(env);
-            m_process.start(dir + QStringLiteral("/bench_server"), {m_folder.path()});
+            m_process.start(binary, {QStringLiteral("--server"), QStringLiteral("--headless"), QStringLiteral("--port"),
+                                     QStringLiteral("0"), QStringLiteral("--max-clients"), QString::number(maxClients)});
         } else {
-            m_process.start(dir + QStringLiteral("/epoll_relay"), {});
+            m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/epoll_relay"), {});
         }
-        if (!spinUntil([&] { return m_process.canReadLine(); }, 10000)) {
-            std::fprintf(stderr, "relay_load: the server did not start: %s\n",
-                         m_process.readAllStandardError().constData());
+        QByteArray said;
+        if (!spinUntil([&] { return (said += m_process.readAllStandardOutput()).contains('\n'); }, 10000)) {
+            std::fprintf(stderr, "relay_load: the server did not start: %s\n", m_process.readAllStandardError().constData());
             return false;
         }
-        const QByteArray line = m_process.readLine().trimmed();
-        if (!line.startsWith("READY ")) return false;
-        port = quint16(line.mid(6).toInt());
-        return true;
+        // "READY <port>" from the yardstick, "... Server start OK on port <port>." from Parleon.
+        const qsizetype at = said.indexOf(kind == QLatin1String("parleon") ? "on port " : "READY ");
+        port = quint16(said.mid(at).split(' ').value(kind == QLatin1String("parleon") ? 2 : 1).split('.').first().toInt());
+        // What the server prints from now on is not the measurement's business.
+        m_drain.setInterval(100);
+        QObject::connect(&m_drain, &QTimer::timeout, [this] { m_process.readAllStandardOutput(); });
+        m_drain.start();
+        return port != 0;
     }
     ~ServerProcess() {
         m_process.kill();
@@ -92,6 +96,7 @@ public:
 private:
     QTemporaryDir m_folder;
     QProcess m_process;
+    QTimer m_drain;
 };
 
 // One client: sends paced records "M<sender>,<seq>,<microseconds>;" and collects those of others.
@@ -206,11 +211,70 @@ int relay(const QString& kind, int clientCount, int rate, int seconds) {
     std::printf("{\"server\": \"%s\", \"clients\": %d, \"offered_lines_per_s\": %d, \"seconds\": %d, \"expected\": %lld, "
                 "\"received\": %lld, \"loss\": %lld, \"deliveries_per_s\": %.0f, \"offered_deliveries_per_s\": %.0f, "
                 "\"p50_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f, \"server_cpu_s\": %.2f, "
-                "\"server_peak_rss_kb\": %lld, \"send_phase_s\": %.2f}\n",
+                "\"server_us_per_delivery\": %.2f, \"server_peak_rss_kb\": %lld, \"send_phase_s\": %.2f}\n",
                 qPrintable(kind), clientCount, rate, seconds, expected, received, expected - received,
                 double(received) / elapsed, double(rate) * (clientCount - 1), percentile(latencies, 0.5),
                 percentile(latencies, 0.99), latencies.empty() ? 0.0 : double(*std::max_element(latencies.begin(), latencies.end())) / 1000.0,
-                cpu, server.rssKb("VmHWM:"), double(sendDoneMs) / 1000.0);
+                cpu, received ? 1e6 * cpu / double(received) : 0.0, server.rssKb("VmHWM:"), double(sendDoneMs) / 1000.0);
+    return 0;
+}
+
+// Three polite clients say a stamped line every 100 ms and read everything, beside one flooder
+// that sends as fast as the server takes it (lines, or one endless line).
+int flood(const QString& kind, int seconds, bool lineBreaks, bool withFlooder) {
+    ServerProcess server;
+    if (!server.start(kind, 10)) return 1;
+    const bool parleon = kind == QLatin1String("parleon");
+    std::vector<qint64> latencies;
+    std::vector<std::unique_ptr<Client>> polite;
+    if (!connectClients(polite, 3, server.port, parleon, latencies)) return 1;
+    const qint64 rssIdle = server.rssKb("VmRSS:");
+    QTcpSocket flooder;
+    qint64 offered = 0;
+    const QByteArray chunk = lineBreaks ? QByteArray(60, 'x').append("\r\n").repeated(1000) : QByteArray(65536, 'x');
+    bool flooding = withFlooder;
+    const auto topUp = [&] {
+        while (flooding && flooder.bytesToWrite() < (1 << 20)) offered += flooder.write(chunk);
+    };
+    if (withFlooder) {
+        flooder.connectToHost(QHostAddress::LocalHost, server.port);
+        if (!flooder.waitForConnected(5000)) return 1;
+        if (parleon) flooder.write("nickName=flooder");
+        spinUntil([] { return false; }, 200);
+        QObject::connect(&flooder, &QTcpSocket::readyRead, [&] { flooder.readAll(); });
+        QObject::connect(&flooder, &QTcpSocket::bytesWritten, topUp);
+        topUp();
+    }
+    const double cpuBefore = server.cpuSeconds();
+    qint64 sent = 0;
+    QTimer pacer;
+    QObject::connect(&pacer, &QTimer::timeout, [&] {
+        for (size_t i = 0; i < polite.size(); ++i, ++sent)
+            polite[i]->socket.write("M" + QByteArray::number(qulonglong(i)) + "," + QByteArray::number(sent) + "," +
+                                    QByteArray::number(nowUs()) + ";");
+    });
+    pacer.start(100);
+    spinUntil([] { return false; }, seconds * 1000);
+    pacer.stop();
+    flooding = false;
+    const qint64 flooded = offered - flooder.bytesToWrite();
+    const double cpu = server.cpuSeconds() - cpuBefore;
+    const qint64 rssPeak = server.rssKb("VmHWM:");
+    const auto receivedNow = [&] {
+        qint64 received = 0;
+        for (auto& client : polite) received += client->received;
+        return received;
+    };
+    spinUntil([&] { return receivedNow() >= sent * 2; }, 10000);
+    int cut = 0;
+    for (auto& client : polite) cut += client->socket.state() != QAbstractSocket::ConnectedState;
+    std::printf("{\"mode\": \"flood\", \"server\": \"%s\", \"flooder\": \"%s\", \"seconds\": %d, \"polite_expected\": %lld, "
+                "\"polite_loss\": %lld, \"polite_cut\": %d, \"p50_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f, "
+                "\"flood_mb\": %.0f, \"server_cpu_s\": %.2f, \"server_rss_idle_kb\": %lld, \"server_peak_rss_kb\": %lld}\n",
+                qPrintable(kind), withFlooder ? (lineBreaks ? "lines" : "no line breaks") : "none", seconds, sent * 2,
+                sent * 2 - receivedNow(), cut, percentile(latencies, 0.5), percentile(latencies, 0.99),
+                latencies.empty() ? 0.0 : double(*std::max_element(latencies.begin(), latencies.end())) / 1000.0,
+                double(flooded) / 1e6, cpu, rssIdle, rssPeak);
     return 0;
 }
 
@@ -286,7 +350,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     clock_.start();
     QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("relay, churn or idle"));
+    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("relay, flood, churn or idle"));
     parser.addOption({QStringLiteral("server"), QStringLiteral("parleon or epoll"), QStringLiteral("kind"), QStringLiteral("parleon")});
     parser.addOption({QStringLiteral("clients"), QStringLiteral("clients"), QStringLiteral("n"), QStringLiteral("10")});
     parser.addOption({QStringLiteral("rate"), QStringLiteral("lines per second in all"), QStringLiteral("n"), QStringLiteral("1000")});
@@ -294,11 +358,16 @@ int main(int argc, char* argv[]) {
     parser.addOption({QStringLiteral("churners"), QStringLiteral("concurrent churners"), QStringLiteral("n"), QStringLiteral("10")});
     parser.addOption({QStringLiteral("cycles"), QStringLiteral("churn cycles"), QStringLiteral("n"), QStringLiteral("10000")});
     parser.addOption({QStringLiteral("port"), QStringLiteral("use a server already listening there"), QStringLiteral("n"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("breaks"), QStringLiteral("flood with line breaks (yes) or one endless line (no)"), QStringLiteral("yes|no"), QStringLiteral("yes")});
+    parser.addOption({QStringLiteral("no-flooder"), QStringLiteral("the polite clients alone, for comparison")});
     parser.process(app);
     ServerProcess::externalPort = quint16(parser.value(QStringLiteral("port")).toInt());
     const QString mode = parser.positionalArguments().value(0, QStringLiteral("relay"));
     if (mode == QLatin1String("churn"))
         return churn(parser.value(QStringLiteral("churners")).toInt(), parser.value(QStringLiteral("cycles")).toInt());
+    if (mode == QLatin1String("flood"))
+        return flood(parser.value(QStringLiteral("server")), parser.value(QStringLiteral("seconds")).toInt(),
+                     parser.value(QStringLiteral("breaks")) != QLatin1String("no"), !parser.isSet(QStringLiteral("no-flooder")));
     if (mode == QLatin1String("idle"))
         return idle(parser.value(QStringLiteral("clients")).toInt(), parser.value(QStringLiteral("seconds")).toInt());
     return relay(parser.value(QStringLiteral("server")), parser.value(QStringLiteral("clients")).toInt(),

@@ -3,7 +3,7 @@
 // After every event the slot table must be consistent; at the end, with every peer gone, no slot
 // may be taken. Nothing may crash, and no error box may appear.
 #include "main_window/form1.h"
-#include "test_support.h"
+#include "harness.h"
 
 #include <QApplication>
 #include <QSet>
@@ -18,7 +18,6 @@ namespace {
 
 struct Server {
     testing::ProgramFolder folder;
-    testing::ModalAnswerer answerer;
     Form1 form;
     quint16 port = testing::freeTcpPort();
 };
@@ -49,7 +48,7 @@ void checkSlotTable(bool settled) {
         names.insert(tag);
     }
     if (settled && form.Winsock1.loadedCount() != form.socketCount + 1) fail("elements above the top slot");
-    if (!server->answerer.boxes().empty()) fail(qPrintable(server->answerer.boxes().front().text));
+    if (!testing::Modals::instance().boxes.empty()) fail(qPrintable(testing::Modals::instance().boxes.front().text));
 }
 
 } // namespace
@@ -59,7 +58,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Never destroyed: the process ends with the fuzzer, and Qt must not be torn down under it.
     new QApplication(*argc, *argv);
     server = new Server;
-    if (!testing::startServer(server->form, server->answerer, server->port, QStringLiteral("3")))
+    if (!testing::startServer(server->form, server->port, QStringLiteral("3")))
         fail("the server did not start");
     return 0;
 }

@@ -3,7 +3,17 @@
 #include "platform/err_object.h"
 #include "settings/settings_file.h"
 
+#include <QBuffer>
 #include <cstdlib>
+
+namespace {
+void readFrom(const QByteArray& content, const settings::SettingsFields& into) {
+    QBuffer file;
+    file.setData(content);
+    file.open(QIODevice::ReadOnly);
+    settings::readSettings(file, into);
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings::SettingsValues read{};
@@ -11,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                         read.lastIP_Byte2, read.lastIP_Byte3, read.lastIP_Byte4,
                                         read.nickName,     read.connectTimeout};
     try {
-        settings::readSettings(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), into);
+        readFrom(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), into);
     } catch (const RuntimeError& e) {
         if (e.number() != 1001) std::abort();
         return 0;
@@ -19,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A nick name without quotes or line breaks survives a save and a load unchanged.
     if (read.nickName.contains(QLatin1Char('"'))) return 0;
     settings::SettingsValues again{};
-    settings::readSettings(settings::formatSettings(read),
+    readFrom(settings::formatSettings(read),
                            {again.parleonPort, again.maxClients, again.lastIP_Byte1, again.lastIP_Byte2,
                             again.lastIP_Byte3, again.lastIP_Byte4, again.nickName, again.connectTimeout});
     if (again.parleonPort != read.parleonPort || again.maxClients != read.maxClients ||

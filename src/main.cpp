@@ -45,10 +45,15 @@ int main(int argc, char* argv[]) {
     Form1 form;
     if (!commandLine.headless) form.show();
     if (commandLine.server)
-        if (const int status = startServer(form, commandLine); status != 0) return status;
+        if (const int status = startServer(form, commandLine); status != 0) {
+            platform::flushOutput();
+            return status;
+        }
     // An interrupt or a termination request ends the program as closing the window does.
     platform::onTerminationSignal(&form, [&form] {
         if (form.close()) QApplication::quit();
     });
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    platform::flushOutput();
+    return status;
 }

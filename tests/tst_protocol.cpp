@@ -43,8 +43,7 @@ public:
             if (!waitUntil([&] { return f.outputText().mid(server.mark).contains(accepted); })) return fail(s, "not accepted");
             if (s.at(1) == '+') return true;
             peers[id]->send("nickName=" + arg);
-            if (!peers[id]->expect(W) || !waitUntil([&] { return peers[id]->received.endsWith(". " + arg + "\r\n"); }))
-                return fail(s, "not welcomed");
+            if (!peers[id]->expect(W) || !peers[id]->waitFor(". " + arg + "\r\n")) return fail(s, "not welcomed");
             peers[id]->received.clear();
             for (char other : joined)
                 if (!peers[other]->expect(">>> " + arg + " has joined <<<")) return fail(s, "no notice");

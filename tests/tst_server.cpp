@@ -52,7 +52,7 @@ private slots:
         // While the question is open, clients are still served; No changes nothing.
         Peer alice(w.form.parleonPort), bob(w.form.parleonPort);
         QVERIFY(waitUntil([&] { return w.form.socketCount == 2; }));
-        modals().dialog([&](QDialog& box) {
+        modals().box([&](QDialog& box) {
             Peer late(w.form.parleonPort);
             late.send("nickName=late");
             QVERIFY(late.expect(">>> Wellcome to Parleon V.0.2 <<<\r\n"));
@@ -160,7 +160,7 @@ private slots:
         for (int i = 0; i < 3; ++i) peers.push_back(std::make_unique<Peer>(port));
         QVERIFY(waitUntil([&] { return w.form.socketCount == 3; }));
         // A client connects the moment Yes is clicked, before the server can take it.
-        modals().dialog([&](QDialog& box) {
+        modals().box([&](QDialog& box) {
             peers.push_back(std::make_unique<Peer>(port));
             press(box, QStringLiteral("Yes"));
         });

@@ -93,7 +93,7 @@ private slots:
         Err().set(number, QStringLiteral("what happened"));
         Err().lastDllError = 77;
         // The description printed is read after the box has closed.
-        modals().dialog([](QDialog& box) {
+        modals().box([](QDialog& box) {
             Err().description = QStringLiteral("read again");
             box.accept();
         });

@@ -8,11 +8,8 @@
 #include <QLineEdit>
 
 namespace {
-// Yields per pass of the connect wait, and how long each may sleep when nothing is pending, so
-// that the wait does not burn a core. Once the socket's state has changed, the rest of the pass
-// yields without sleeping: the new state is shown within moments, and what the server says right
-// after accepting (a refusal) still arrives before the wait ends.
-constexpr int YieldsPerPass = 500;
+// How long a yield of the connect wait may sleep when nothing is pending, so that the wait does
+// not burn a core.
 constexpr int YieldWaitMs = 2;
 // How long a new connection waits for a full server's refusal before it greets: at least this,
 // and a few times as long as the connection took to come up.
@@ -87,20 +84,14 @@ void Form1::connectToServer() {
             ++dotCount;
             printText(QStringLiteral("."));
         }
-        // The yields sleep while nothing happens, so a pass may last long: it ends early when the
-        // next dot or the time-out is due, which keeps both to the second.
+        // Yield, sleeping while nothing happens, until the next dot or the time-out is due or the
+        // state changes: both keep to the second, and a new state shows at once.
         const float due = startTime + static_cast<float>(qMin(dotCount, connectTimeout));
-        for (int i = 1; i <= YieldsPerPass && platform::timer() <= due; ++i) {
-            if (root.State() == shownState)
-                platform::doEventsWaiting(YieldWaitMs);
-            else
-                platform::doEvents();
+        while (platform::timer() <= due && root.State() == shownState) {
+            platform::doEventsWaiting(YieldWaitMs);
             if (superseded()) return;
-            if (root.State() == SocketState::Closed) {
-                closedMeanwhile = true;
-                break;
-            }
         }
+        closedMeanwhile = root.State() == SocketState::Closed;
     }
     const qint64 connectMs = connectTime.elapsed();
 

@@ -1,21 +1,38 @@
 #include "console.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <cstdio>
 
 namespace platform {
 
 namespace {
 bool headlessMode = false;
+constexpr int OutputFlushMs = 10;
 } // namespace
 
 void setHeadless(bool headless) { headlessMode = headless; }
 bool isHeadless() { return headlessMode; }
 
+namespace {
+QByteArray pendingOutput;
+bool flushQueued = false;
+} // namespace
+
 void writeOutput(const QString& text) {
-    const QByteArray bytes = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    // Handed to the system at most every few milliseconds: a busy server prints a line for
+    // every message, and a system call for each would cost more than the line is worth.
+    pendingOutput += QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
+    if (flushQueued) return;
+    flushQueued = true;
+    QTimer::singleShot(OutputFlushMs, &flushOutput);
+}
+
+void flushOutput() {
+    std::fwrite(pendingOutput.constData(), 1, size_t(pendingOutput.size()), stdout);
     std::fflush(stdout);
+    pendingOutput.clear();
+    flushQueued = false;
 }
 
 void writeMessage(const QString& text) {

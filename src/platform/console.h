@@ -9,6 +9,7 @@ namespace platform {
 void setHeadless(bool headless);
 bool isHeadless();
 void writeOutput(const QString& text);   // CR LF line breaks become the system's own
+void flushOutput();                      // what writeOutput holds goes out now
 void writeMessage(const QString& text);  // one line per line, each marked with the program's name
 
 } // namespace platform

@@ -4,7 +4,6 @@
 #include "platform/number_conversion.h"
 #include "platform/program_folder.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -130,13 +129,6 @@ void readSettings(QIODevice& file, const SettingsFields& into) {
     } catch (const ReadFailure&) {
         failLoading();
     }
-}
-
-void readSettings(const QByteArray& content, const SettingsFields& into) {
-    QBuffer buffer;
-    buffer.setData(content);
-    buffer.open(QIODevice::ReadOnly);
-    readSettings(buffer, into);
 }
 
 void loadSettings(const SettingsFields& into) {

@@ -41,7 +41,6 @@ bool configFileExists();
 
 // Reads the eight values and no further; fails with run-time error 1001 when it cannot.
 void readSettings(QIODevice& file, const SettingsFields& into);
-void readSettings(const QByteArray& content, const SettingsFields& into);
 void loadSettings(const SettingsFields& into);
 
 QByteArray formatSettings(const SettingsValues& values);

@@ -207,7 +207,7 @@ void SocketControl::onConnected(int error) {
 }
 
 void SocketControl::updateReadPause() {
-    if (!m_connection || !m_backlog) return;
+    if (!m_connection) return; // a connection always has its backlog
     const qint64 queued = m_backlog->queued;
     bool paused = m_connection->readPaused();
     if (!paused && queued > m_pauseAbove) {

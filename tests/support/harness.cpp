@@ -16,8 +16,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace testing {
@@ -40,13 +38,12 @@ quint16 freeTcpPort() {
 
 ProgramFolder::ProgramFolder() { platform::setProgramFolder(dir.path()); }
 ProgramFolder::~ProgramFolder() { platform::setProgramFolder(QString()); }
-QString ProgramFolder::config() const { return dir.filePath(settings::FileName); }
 void ProgramFolder::write(const QByteArray& content) const {
-    QFile file(config());
+    QFile file(dir.filePath(settings::FileName));
     if (file.open(QIODevice::WriteOnly)) file.write(content);
 }
 QByteArray ProgramFolder::read() const {
-    QFile file(config());
+    QFile file(dir.filePath(settings::FileName));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -61,26 +58,36 @@ Modals::Modals() {
     m_timer.start();
 }
 
+void Modals::click(QWidget& modal, const QString& text) {
+    for (QAbstractButton* b : modal.findChildren<QAbstractButton*>())
+        if (b->text().remove(QLatin1Char('&')) == text) return b->click();
+}
+
 void Modals::button(const QString& text) {
-    m_actions.push_back([text](QWidget& modal) {
-        for (QAbstractButton* b : modal.findChildren<QAbstractButton*>())
-            if (b->text().remove(QLatin1Char('&')) == text) return b->click();
-    });
+    m_actions.push_back([text](QWidget& modal) { click(modal, text); });
 }
 
 void Modals::dialog(std::function<void(QDialog&)> action) {
     m_actions.push_back([action](QWidget& modal) {
-        if (auto* d = qobject_cast<QDialog*>(&modal)) action(*d);
+        // A message box where a dialog was expected is a failure: it is dismissed, not acted on.
+        if (qobject_cast<QMessageBox*>(&modal)) return static_cast<QDialog&>(modal).reject();
+        action(static_cast<QDialog&>(modal));
+    });
+}
+
+void Modals::box(std::function<void(QDialog&)> action) {
+    m_actions.push_back([action](QWidget& modal) {
+        if (!qobject_cast<QMessageBox*>(&modal)) return static_cast<QDialog&>(modal).reject();
+        action(static_cast<QDialog&>(modal));
     });
 }
 
 void Modals::setText(const char* box, const QString& text) {
-    if (auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>(QLatin1String(box))) {
-        edit->setFocus();
-        edit->selectAll();
-        edit->del();
-        QTest::keyClicks(edit, text);
-    }
+    auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>(QLatin1String(box));
+    edit->setFocus();
+    edit->selectAll();
+    edit->del();
+    QTest::keyClicks(edit, text);
 }
 
 void Modals::poll() {
@@ -96,16 +103,13 @@ void Modals::poll() {
     }
     if (m_actions.empty()) {
         unexpected << modal->windowTitle();
-        if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
+        static_cast<QDialog*>(modal)->reject();
         return;
     }
     // Acted on from a call of its own, so that boxes the action opens are seen too.
     auto action = std::move(m_actions.front());
     m_actions.pop_front();
-    QPointer<QWidget> target = modal;
-    QTimer::singleShot(0, this, [target, action] {
-        if (target) action(*target);
-    });
+    QTimer::singleShot(0, modal, [modal, action] { action(*modal); });
 }
 
 Peer::Peer(quint16 port, const char* address) {
@@ -127,32 +131,23 @@ quint16 Peer::localPort() const {
     return ntohs(local.sin_port);
 }
 
-void Peer::send(const QByteArray& bytes) {
-    for (qsizetype sent = 0; sent < bytes.size();) {
-        const ssize_t n = ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n > 0) sent += n;
-        else if (errno == EAGAIN) QTest::qWait(1), pump();
-        else return;
-    }
-}
-
 qsizetype Peer::sendSome(const QByteArray& bytes) {
     const ssize_t n = ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && errno != EAGAIN) end = End::Reset;
     return n > 0 ? n : 0;
+}
+
+void Peer::send(const QByteArray& bytes) {
+    for (qsizetype sent = 0; sent < bytes.size() && end != End::Reset; sent += sendSome(bytes.mid(sent)))
+        if (sent) QTest::qWait(1), pump();
 }
 
 void Peer::pump() {
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-        if (n > 0) {
-            received.append(buffer, n);
-            continue;
-        }
-        if (n == 0 && end == End::Open) end = End::Fin;
-        if (n < 0 && errno == ECONNRESET) end = End::Reset;
-        return;
-    }
+    ssize_t n;
+    while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0) received.append(buffer, n);
+    if (n == 0 && end == End::Open) end = End::Fin;
+    if (n < 0 && errno == ECONNRESET) end = End::Reset;
 }
 
 bool Peer::expect(const QByteArray& bytes, int timeoutMs) {
@@ -176,6 +171,10 @@ QByteArray Peer::take(int waitMs) {
     return all;
 }
 
+bool Peer::waitFor(const QByteArray& text, int timeoutMs) {
+    return waitUntil([&] { return pump(), received.contains(text); }, timeoutMs);
+}
+
 Peer::End Peer::waitEnd(int timeoutMs) {
     waitUntil([&] { return pump(), end != End::Open; }, timeoutMs);
     return end;
@@ -183,41 +182,11 @@ Peer::End Peer::waitEnd(int timeoutMs) {
 
 void Peer::shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
 
-void Peer::reset() {
-    const linger abortive{1, 0};
-    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-    ::close(m_fd);
-    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-}
-
-ProgramServer::ProgramServer(const QStringList& options) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path());
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(folder.path());
-    QFile::copy(QStringLiteral(PARLEON_EXECUTABLE), folder.filePath(QStringLiteral("parleon")));
-    process.start(folder.filePath(QStringLiteral("parleon")),
-                  QStringList{QStringLiteral("--server"), QStringLiteral("--headless"), QStringLiteral("--port"),
-                              QStringLiteral("0")} + options);
-    if (waitForOutput("Server start OK on port "))
-        port = quint16(output.mid(output.indexOf("on port ") + 8).split('.').first().toInt());
-}
-
-ProgramServer::~ProgramServer() {
-    process.kill();
-    process.waitForFinished(3000);
-}
-
-bool ProgramServer::waitForOutput(const QByteArray& text, int timeoutMs) {
-    return waitUntil([&] { return (output += process.readAllStandardOutput()).contains(text) && output.endsWith('\n'); },
-                     timeoutMs);
-}
-
 bool startServer(Form1& form, quint16 port, const QString& maxClients) {
     form.parleonPort = port;
     Modals::instance().dialog([maxClients](QDialog& dialog) {
-        Modals::instance().setText("Text2", maxClients);
-        dialog.findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+        Modals::setText("Text2", maxClients);
+        Modals::click(dialog, QStringLiteral("OK"));
     });
     form.Command3_Click();
     return form.Winsock1(0).State() == SocketState::Listening;

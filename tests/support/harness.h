@@ -4,20 +4,16 @@
 
 #include <QByteArray>
 #include <QDialog>
-#include <QProcess>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
 #include <functional>
-#include <memory>
 
 namespace testing {
 
 // Spins the event loop until the condition holds or the time is up.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
-
-// A TCP port that was free a moment ago (the OS chose it).
 quint16 freeTcpPort();
 
 // A program folder of the test's own, so that settings files stay apart.
@@ -25,7 +21,6 @@ struct ProgramFolder {
     QTemporaryDir dir;
     ProgramFolder();
     ~ProgramFolder();
-    QString config() const;
     void write(const QByteArray& content) const;
     QByteArray read() const;
 };
@@ -40,9 +35,11 @@ public:
         QStringList buttons;
     };
     static Modals& instance();
-    void button(const QString& text);  // the next modal: click the button with this text
-    void dialog(std::function<void(QDialog&)> action);
-    void setText(const char* box, const QString& text); // acts on the modal open at that moment
+    void button(const QString& text); // the next modal: click the button with this text
+    void dialog(std::function<void(QDialog&)> action); // a dialog, not a message box
+    void box(std::function<void(QDialog&)> action);    // a message box
+    static void setText(const char* box, const QString& text); // types into the open modal's box
+    static void click(QWidget& modal, const QString& text);
     std::vector<Box> boxes;
     QStringList unexpected;
     bool done() const { return m_actions.empty(); }
@@ -68,26 +65,15 @@ public:
     qsizetype sendSome(const QByteArray& bytes); // what the system takes now, without waiting
     bool expect(const QByteArray& bytes, int timeoutMs = 5000); // these bytes next, then taken
     QByteArray take(int waitMs = 0);                            // what has come within waitMs
+    bool waitFor(const QByteArray& text, int timeoutMs = 5000); // until what has come holds the text
     End waitEnd(int timeoutMs = 5000);
     void shutdownWrite();
-    void reset();
     QByteArray received;
     End end = End::Open;
 
 private:
     void pump();
     int m_fd = -1;
-};
-
-// The program itself as a server in a process of its own, without a window.
-struct ProgramServer {
-    QTemporaryDir folder;
-    QProcess process;
-    quint16 port = 0;
-    QByteArray output;
-    explicit ProgramServer(const QStringList& options = {});
-    ~ProgramServer();
-    bool waitForOutput(const QByteArray& text, int timeoutMs = 5000);
 };
 
 // Starts a server on the form, confirming the settings dialog with the given maximum.

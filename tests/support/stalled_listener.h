@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace testing {
@@ -13,31 +11,22 @@ namespace testing {
 class StalledListener {
 public:
     StalledListener() {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_listener, 0);
         socklen_t length = sizeof address;
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+        listen(m_listener, 0);
         getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
-        // The one connection the queue holds.
-        m_filler = socket(AF_INET, SOCK_STREAM, 0);
-        ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), length); // the one connection the queue holds
     }
-    ~StalledListener() {
-        ::close(m_filler);
-        ::close(m_listener);
-    }
-    StalledListener(const StalledListener&) = delete;
-    StalledListener& operator=(const StalledListener&) = delete;
-
+    ~StalledListener() { ::close(m_filler), ::close(m_listener); }
     quint16 port() const { return m_port; }
 
 private:
-    int m_listener = -1;
-    int m_filler = -1;
+    int m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    int m_filler = socket(AF_INET, SOCK_STREAM, 0);
     quint16 m_port = 0;
 };
 
