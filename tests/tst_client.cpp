@@ -12,7 +12,6 @@
 using namespace testing;
 
 namespace {
-Modals& modals() { return Modals::instance(); }
 QLineEdit* box(QDialog& d, int i) { return d.findChild<QLineEdit*>(i < 4 ? QStringLiteral("TextIP%1").arg(i) : i == 4 ? "Text2" : "Text1"); }
 QString boxes(QDialog& d) {
     QStringList texts;
@@ -45,14 +44,9 @@ struct Listener : QTcpServer {
 const QString ClosedByServer = QStringLiteral("Connection closed by remote host.\r\n");
 } // namespace
 
-class ClientTest : public QObject {
+class ClientTest : public ModalTest {
     Q_OBJECT
 private slots:
-    void init() {
-        modals().boxes.clear();
-        modals().unexpected.clear();
-    }
-    void cleanup() { QVERIFY(modals().done() && modals().unexpected.isEmpty()); }
 
     void dialogChecksTheNickThenTheAddress_data() {
         QTest::addColumn<QString>("nick");

@@ -14,14 +14,16 @@ using namespace testing;
 #define FULL "\r\n>>> No more Clients allowed. Goodbey <<<"
 #define CLOSED "Connection closed by client 127.0.0.1"
 #define KICKED ">>> You are kicked by SERVER <<<"
+#define RULE "------------------------------------------------"
 
 namespace {
 
 // Steps: "A+" A connects and is accepted; "A*" A connects; "A=nick" A connects and joins (the
 // others get the joined notice); "A>text" A sends; "A<text" A receives exactly that next; "A!" the
-// server ends A's connection (FIN); "A-" A closes; "#line" the server's user types a line;
-// ":a|b" the output box gained exactly these lines ("+A": A's acceptance); "@[a][b]" the slots'
-// tags; "~ms" a pause. At the end no peer holds bytes it was not meant to get.
+// server ends A's connection (FIN); "A-" A closes; "#line" the server's user types a line; "?" the
+// user clicks "?"; ":a|b" the output box gained exactly these lines ("+A": A's acceptance, {port}:
+// the port listened on, {since}: when); "@[a][b]" the slots' tags; "~ms" a pause. At the end no
+// peer holds bytes it was not meant to get.
 class Conversation {
 public:
     Window server;
@@ -57,6 +59,7 @@ public:
         case '!': return peers[id]->waitEnd() == Peer::End::Fin || fail(s, "no FIN");
         case '-': return peers[id]->shutdownWrite(), std::erase(joined, id), true;
         case '#': return server.type(QString::fromUtf8(s.mid(1))), true;
+        case '?': return server.form.Command1_Click(), true;
         case '~': return QTest::qWait(s.mid(1).toInt()), true;
         case ':': return output(QString::fromUtf8(s.mid(1)));
         case '@': return slotTable(QString::fromUtf8(s.mid(1)));
@@ -68,11 +71,13 @@ public:
 
     bool output(const QString& lines) {
         QString expected;
-        for (const QString& line : lines.split(QLatin1Char('|'), Qt::SkipEmptyParts))
-            expected += line.startsWith(QLatin1Char('+'))
+        for (const QString& line : lines.isEmpty() ? QStringList() : lines.split(QLatin1Char('|')))
+            expected += line.startsWith(QLatin1Char('+')) && line.size() == 2
                             ? QStringLiteral("Connection accepted with:\r\n IP=127.0.0.1\r\n Name=localhost\r\n Port=%1\r\n")
                                   .arg(peers[line.at(1).toLatin1()]->localPort())
-                            : line + QStringLiteral("\r\n");
+                            : QString(line).replace("{port}", QString::number(port()))
+                                      .replace("{since}", QLocale::system().toString(server.form.onlineSince, QLocale::ShortFormat)) +
+                                  "\r\n";
         waitUntil([&] { return server.form.outputText().size() - server.mark >= expected.size(); }, 2000);
         const QString got = server.fresh();
         return got == expected || fail(":" + lines.toUtf8(), got.toUtf8());
@@ -102,7 +107,7 @@ public:
 
 } // namespace
 
-class ProtocolTest : public QObject {
+class ProtocolTest : public ModalTest {
     Q_OBJECT
 private slots:
     void conversation_data() {
@@ -110,7 +115,7 @@ private slots:
         QTest::addColumn<QByteArrayList>("steps");
         auto row = [](const char* name, const char* max, QByteArrayList steps) { QTest::newRow(name) << QString::fromLatin1(max) << steps; };
         row("a join is welcomed with the list and announced; chat is relayed under the name", "10",
-            {"A+", ":+A", "A>nickName=alice", "A<" W "01. alice\r\n", ":: nickName=alice", "B+", "B>nickName=bob",
+            {"A+", ":Server start OK on port {port}.|+A", "A>nickName=alice", "A<" W "01. alice\r\n", ":: nickName=alice", "B+", "B>nickName=bob",
              "B<" W "01. alice\r\n02. bob\r\n", "A<>>> bob has joined <<<", ":+B|: nickName=bob", "B>hi", "A<bob: hi",
              ":bob: hi", "@[alice][bob]"});
         row("a name needs three characters, counted as characters; the connection stays", "10",
@@ -121,7 +126,7 @@ private slots:
             {"A=alice", "B=bob", "B>nickName=alice", "B<" IN_USE, "B!", "A<>>> bob has left <<<",
              ":bob: nickName=alice|" CLOSED, "@[alice]", "A>nickName=alice", "A<" IN_USE, "A!", "@"});
         row("__FREE__ is never a name, nor a name to kick", "1",
-            {"A+", "A>nickName=__FREE__", "A<" IN_USE, "A!", ":+A|: nickName=__FREE__|" CLOSED, "@",
+            {"A+", "A>nickName=__FREE__", "A<" IN_USE, "A!", ":Server start OK on port {port}.|+A|: nickName=__FREE__|" CLOSED, "@",
              "A=alice", "#kickName=__FREE__", ":SERVER: kickName=__FREE__|Cannot kick __FREE__. Name unknown. Press ?-button."});
         row("a rename is answered and announced; lines go out under the new name", "10",
             {"A=alice", "B=bob", "A>nickName=Alice", "A<>>> Your new nickName is Alice <<<",
@@ -163,6 +168,13 @@ private slots:
         row("a client leaving during its kick is seen leaving once", "10",
             {"A=alice", "B=bob", "B-", "#kickName=bob", "B<" KICKED, "B!", "A<>>> bob was kicked by SERVER <<<",
              "A<>>> bob has left <<<", ":SERVER: kickName=bob|" CLOSED "|bob was kicked.", "@[alice]"});
+        row("the console needs a client; help shows the running server", "1",
+            {"#anyone?", ":Server start OK on port {port}.|ERROR: Cannot send message, no clients connected.", "A=alice", "?",
+             ":|" RULE "|Parleon - Version 0.3.2|" RULE "|Multi client chat via TCP/IP|" RULE "|Quick test:|1. Run Parleon.exe "
+             "and start a Server|2. Run Parleon.exe and start a Client|3. Enter 127.0.0.1 in the Popup-Dialog|4. Chat with yourself|"
+             RULE "|Server Info:|Running port = {port}|Online since = {since}|Maximum clients = 1|Connected clients = 1|List of "
+             "online Clients:|01. alice||" RULE "|Enter 'kickName=nnn' /where nnn is the |Client-Nick-Name to kick from this "
+             "Server.|" RULE});
         row("console lines go to every client; other spellings of the kick are plain lines", "10",
             {"A=alice", "B=bob", "#hi all", "A<SERVER: hi all", "B<SERVER: hi all", "#kickname=bob",
              "A<SERVER: kickname=bob", "B<SERVER: kickname=bob", "# kickName=bob", "A<SERVER:  kickName=bob",
@@ -180,12 +192,11 @@ private slots:
         QFETCH(QString, maxClients);
         QFETCH(QByteArrayList, steps);
         Conversation c;
-        QVERIFY(startServer(c.server.form, 0, maxClients));
         c.server.fresh();
+        QVERIFY(startServer(c.server.form, 0, maxClients));
         for (const QByteArray& step : steps) QVERIFY2(c.step(step), qPrintable(c.why));
         QTest::qWait(30);
         for (auto& [id, peer] : c.peers) QVERIFY2(peer->take().isEmpty(), qPrintable(QStringLiteral("%1 got more").arg(id)));
-        QVERIFY(Modals::instance().boxes.empty());
     }
 };
 

@@ -1,5 +1,5 @@
-// Starting, stopping and restarting the server: the settings dialog, its refusals, the start's
-// failures, and the help on a server.
+// Starting, stopping and restarting the server: the settings dialog, its refusals and the start's
+// failures.
 #include "harness.h"
 
 #include <QLineEdit>
@@ -11,24 +11,13 @@
 using namespace testing;
 
 namespace {
-Modals& modals() { return Modals::instance(); }
-void click(QDialog& d, const char* button) { d.findChild<QPushButton*>(QLatin1String(button))->click(); }
-void press(QDialog& box, const QString& text) {
-    for (QPushButton* b : box.findChildren<QPushButton*>())
-        if (b->text().remove(QLatin1Char('&')) == text) b->click();
-}
 const QString Question = QStringLiteral(
     "Server is already running.\r\nInfo: %1 Clients are connected right now.\r\n\r\nClose running Server and start a new one?");
 } // namespace
 
-class ServerTest : public QObject {
+class ServerTest : public ModalTest {
     Q_OBJECT
 private slots:
-    void init() {
-        modals().boxes.clear();
-        modals().unexpected.clear();
-    }
-    void cleanup() { QVERIFY(modals().done() && modals().unexpected.isEmpty()); }
 
     void startStopAndRestart() {
         Window w;
@@ -58,7 +47,7 @@ private slots:
             QVERIFY(late.expect(">>> Wellcome to Parleon V.0.2 <<<\r\n"));
             late.shutdownWrite();
             QVERIFY(waitUntil([&] { return w.form.socketCount == 2; }));
-            press(box, QStringLiteral("No"));
+            Modals::click(box, "No");
         });
         w.form.Command3_Click();
         QCOMPARE(modals().boxes.back().text, Question.arg(2));
@@ -96,7 +85,7 @@ private slots:
         modals().dialog([&](QDialog& d) {
             modals().setText("Text2", maximum);
             modals().button(QStringLiteral("OK"));
-            click(d, "OKButton");
+            Modals::click(d, "OK");
             if (!d.isVisible()) return;
             QCOMPARE(d.findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), maximum);
             d.reject();
@@ -113,7 +102,7 @@ private slots:
         QTcpServer other;
         QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
         Window w;
-        modals().dialog([](QDialog& d) { click(d, "OKButton"); });
+        modals().dialog([](QDialog& d) { Modals::click(d, "OK"); });
         modals().button(QStringLiteral("OK"));
         w.form.parleonPort = other.serverPort();
         w.form.Command3_Click();
@@ -124,32 +113,12 @@ private slots:
         // After a good start the failure keeps the role: nothing more is closed.
         QVERIFY(startServer(w.form, 0));
         modals().button(QStringLiteral("Yes"));
-        modals().dialog([](QDialog& d) { click(d, "OKButton"); });
+        modals().dialog([](QDialog& d) { Modals::click(d, "OK"); });
         modals().button(QStringLiteral("OK"));
         w.form.parleonPort = other.serverPort();
         w.form.Command3_Click();
         QVERIFY(modals().boxes.back().text.startsWith(failure));
         QVERIFY(w.form.isServer);
-    }
-
-    void portZeroNamesThePortListenedOn() {
-        Window w;
-        w.fresh();
-        QVERIFY(startServer(w.form, 0));
-        const quint16 port = quint16(w.form.Winsock1(0).LocalPort());
-        QVERIFY(port != 0);
-        QCOMPARE(w.fresh(), QStringLiteral("Server start OK on port %1.\r\n").arg(port));
-        Peer alice(port);
-        alice.send("nickName=alice");
-        QVERIFY(alice.expect(">>> Wellcome"));
-        w.form.Command1_Click();
-        const QString separator(48, QLatin1Char('-'));
-        QVERIFY(w.fresh().endsWith(
-            QStringLiteral("Server Info:\r\nRunning port = %1\r\nOnline since = %2\r\nMaximum clients = 10\r\n"
-                           "Connected clients = 1\r\nList of online Clients:\r\n01. alice\r\n\r\n%3\r\nEnter 'kickName=nnn' "
-                           "/where nnn is the \r\nClient-Nick-Name to kick from this Server.\r\n%3\r\n")
-                .arg(port)
-                .arg(QLocale::system().toString(w.form.onlineSince, QLocale::ShortFormat), separator)));
     }
 
     void aClientArrivingDuringARestartIsNotLeftBehind() {
@@ -162,9 +131,9 @@ private slots:
         // A client connects the moment Yes is clicked, before the server can take it.
         modals().box([&](QDialog& box) {
             peers.push_back(std::make_unique<Peer>(port));
-            press(box, QStringLiteral("Yes"));
+            Modals::click(box, "Yes");
         });
-        modals().dialog([&](QDialog& d) { click(d, "OKButton"); });
+        modals().dialog([&](QDialog& d) { Modals::click(d, "OK"); });
         w.form.parleonPort = port;
         w.form.Command3_Click();
         QCOMPARE(w.form.socketCount, 0);

@@ -4,6 +4,7 @@
 #include "diagnostics/host_name.h"
 #include "harness.h"
 #include "platform/err_object.h"
+#include "platform/number_conversion.h"
 
 #include <QMessageBox>
 #include <QTcpServer>
@@ -12,7 +13,6 @@
 using namespace testing;
 
 namespace {
-Modals& modals() { return Modals::instance(); }
 QString state(const Form1& f) {
     const frmLogin& d = f.connectDialog;
     return QStringLiteral("%1 %2 %3.%4.%5.%6 [%7] %8 /%9")
@@ -22,18 +22,9 @@ QString state(const Form1& f) {
 const QString Defaults = QStringLiteral("9843 10 127.0.0.1 [%1] 20 /10");
 } // namespace
 
-class SettingsAndErrorsTest : public QObject {
+class SettingsAndErrorsTest : public ModalTest {
     Q_OBJECT
 private slots:
-    void init() {
-        modals().boxes.clear();
-        modals().unexpected.clear();
-    }
-    void cleanup() {
-        Err() = ErrObject{};
-        setReverseLookupForTests(nullptr);
-        QVERIFY(modals().done() && modals().unexpected.isEmpty());
-    }
 
     void startUpReadsTheSettingsFile_data() {
         QTest::addColumn<QByteArray>("file");
@@ -69,6 +60,17 @@ private slots:
             QVERIFY(form.close());
         }
         if (!written.isEmpty()) QCOMPARE(folder.read(), written);
+    }
+
+    void numbersAsTheDialogsAndTheFileReadThem() {
+        const QStringList rows = {"12", " \t12 ", "+7", "-7", "2.5=2", "3.5=4", "2.51=3", "2.49=2", "-2.5=-2", "-3.5=-4", ".5=0",
+                                  "7.=7", "2147483647", "-2147483648", "2147483648=-", "-2147483649=-", "2147483647.5=-", "=-",
+                                  " =-", "+=-", "1e3=-", "1 2=-", "12a=-", "１２=-", "--1=-"};
+        for (const QString& row : rows) {
+            const std::optional<qint32> value = platform::toLong(row.section('=', 0, 0));
+            const QString expected = row.contains('=') ? row.section('=', 1) : QString::number(row.trimmed().toInt());
+            QCOMPARE(value ? QString::number(*value) : QStringLiteral("-"), expected);
+        }
     }
 
     void theReport_data() {
@@ -137,6 +139,7 @@ private slots:
     }
 
     void aFailedLookupIsReportedAndNamedUnknown() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
         Window w;
         QCOMPARE(w.form.getHostName(QStringLiteral("127.0.0.1")), QStringLiteral("localhost"));
         quint32 asked = 0;

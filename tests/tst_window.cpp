@@ -2,8 +2,10 @@
 // output box, the title bar and the help text.
 #include "harness.h"
 #include "main_window/output_box.h"
+#include "main_window/program_icon.h"
 
 #include <QAccessible>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,13 +14,11 @@
 using namespace testing;
 
 namespace {
-Modals& modals() { return Modals::instance(); }
-
-// Every control of a form: its name, caption, and place in twips (15 to a pixel), in tab order
-// where it takes the focus (marked with a *).
-QStringList controls(QWidget& form) {
+// A form's controls: name, caption and place in twips (15 to a pixel), then its title and the
+// order in which Tab visits the controls from the first one named.
+QString form(QWidget& f, const char* first, int count) {
     QStringList found;
-    for (QWidget* w : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* w : f.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) continue;
         QString text;
         if (auto* b = qobject_cast<QPushButton*>(w)) text = b->text();
@@ -27,93 +27,95 @@ QStringList controls(QWidget& form) {
         // A label may grow to the right where the font runs wider than the design's.
         const QRect r = w->geometry();
         const QString width = qobject_cast<QLabel*>(w) ? QString() : QString::number(r.width() * 15);
-        found << QStringLiteral("%1 \"%2\" %3,%4 %5x%6").arg(w->objectName(), text).arg(r.x() * 15).arg(r.y() * 15).arg(width).arg(r.height() * 15);
+        found << QStringLiteral("%1 \"%2\" %3,%4 %5x%6").arg(w->objectName(), text).arg(r.x() * 15).arg(r.y() * 15)
+                     .arg(width).arg(r.height() * 15);
     }
     found.sort();
-    return found;
+    found << f.windowTitle() << QStringLiteral("tab:");
+    for (QWidget* w = f.findChild<QWidget*>(QLatin1String(first)); count; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus && w->isEnabled()) found.last() += ' ' + w->objectName(), --count;
+    return found.join(QStringLiteral(" | "));
 }
-QStringList tabOrder(QWidget* first, int count) {
-    QStringList order;
-    for (QWidget* w = first; order.size() < count; w = w->nextInFocusChain())
-        if (w->focusPolicy() & Qt::TabFocus && w->isEnabled()) order << w->objectName();
-    return order;
+// What a screen reader says of each control that takes the focus, and of the pictures.
+QString accessible(QWidget& f) {
+    QStringList said;
+    for (QWidget* w : f.findChildren<QWidget*>())
+        if (w->focusPolicy() != Qt::NoFocus || w->objectName() == "Picture1") {
+            const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            said << a->text(QAccessible::Name) + (a->text(QAccessible::Description).isEmpty() ? "" : " / " + a->text(QAccessible::Description));
+        }
+    return said.join(QStringLiteral(" | "));
 }
-QString accessibleName(QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); }
 } // namespace
 
-class WindowTest : public QObject {
+class WindowTest : public ModalTest {
     Q_OBJECT
 private slots:
     void formsAsDesigned() {
         Window w;
         w.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.form));
-        QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon"));
-        QCOMPARE(controls(w.form), (QStringList{
-            "Command1 \"?\" 1920,120 255x375", "Command2 \"Connect to Server\" 2280,120 1695x375",
-            "Command3 \"Start Server\" 120,120 1695x375", "Text3 \"Enter message-text here and press return.\" 120,600 5790x285",
-            "Text4 \"\" 120,960 5790x2445"}));
-        QCOMPARE(tabOrder(w.form.Command3, 5), (QStringList{"Command3", "Command2", "Text3", "Text4", "Command1"}));
+        QCOMPARE(form(w.form, "Command3", 5),
+                 "Command1 \"?\" 1920,120 255x375 | Command2 \"Connect to Server\" 2280,120 1695x375 | Command3 \"Start Server\" "
+                 "120,120 1695x375 | Text3 \"Enter message-text here and press return.\" 120,600 5790x285 | Text4 \"\" 120,960 "
+                 "5790x2445 | Parleon | tab: Command3 Command2 Text3 Text4 Command1");
+        // The program's icon as drawn for the windows and the desktop; changed only on purpose.
+        const QImage icon = programIconPixmap(32).toImage();
+        QCOMPARE(QCryptographicHash::hash(QByteArrayView(icon.constBits(), icon.sizeInBytes()), QCryptographicHash::Sha1).toHex(),
+                 "aab1c8eb886b5c3770753905cdd7e9a21702f8b9");
         for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
             QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
-        QStringList names;
-        for (QWidget* c : {w.form.Command3, w.form.Command1, w.form.Command2}) names << accessibleName(c);
-        QCOMPARE(names << accessibleName(w.form.Text3) << accessibleName(w.form.Text4),
-                 (QStringList{"Start Server", "Help", "Connect to Server", "Message", "Chat output"}));
-        QStringList login, settings;
+        QCOMPARE(accessible(w.form), "Start Server / Run as chat server on this computer | Help / Show help and, on a server, "
+                                     "its figures | Connect to Server / Run as chat client of a server | Message / Type a line and "
+                                     "press Return to send it; Up and Down recall sent lines | Chat output / Everything received "
+                                     "and all notices");
+        QString login, settings;
         modals().dialog([&](QDialog& d) {
-            login = controls(d) << d.windowTitle() << tabOrder(d.findChild<QWidget*>("TextIP0"), 7).join(' ');
-            for (QWidget* c : d.findChildren<QWidget*>())
-                if (c->focusPolicy() != Qt::NoFocus || c->objectName() == "Picture1") QVERIFY2(!accessibleName(c).isEmpty(), qPrintable(c->objectName()));
+            login = form(d, "TextIP0", 7) + " || " + accessible(d);
             d.reject();
         });
         w.form.connectDialog.Show(w.form);
-        QCOMPARE(login, (QStringList{
-            "Label1_0 \".\" 2160,240 x255", "Label1_1 \".\" 2880,240 x255", "Label1_2 \".\" 3600,240 x255",
-            "Label2 \"Your Nick Name\" 120,840 x255", "Label3 \"Server Port\" 120,480 x255", "Picture1 \"\" 480,1200 x615",
-            "Text1 \"\" 1560,840 2655x285", "Text2 \"9843 (greyed)\" 1560,480 1215x285", "TextIP0 \"127\" 1560,120 495x285",
-            "TextIP1 \"0\" 2280,120 495x285", "TextIP2 \"0\" 3000,120 495x285", "TextIP3 \"1\" 3720,120 495x285",
-            "cmdCancel \"Cancel\" 2880,1320 1140x390", "cmdOK \"OK\" 1560,1320 1140x390",
-            "lblLabels \"Server IP Address\" 105,150 x270", "Parleon Connect to Server",
-            "TextIP0 TextIP1 TextIP2 TextIP3 Text1 cmdOK cmdCancel"}));
+        QCOMPARE(login, "Label1_0 \".\" 2160,240 x255 | Label1_1 \".\" 2880,240 x255 | Label1_2 \".\" 3600,240 x255 | "
+                        "Label2 \"Your Nick Name\" 120,840 x255 | Label3 \"Server Port\" 120,480 x255 | Picture1 \"\" 480,1200 "
+                        "x615 | Text1 \"\" 1560,840 2655x285 | Text2 \"9843 (greyed)\" 1560,480 1215x285 | TextIP0 \"127\" "
+                        "1560,120 495x285 | TextIP1 \"0\" 2280,120 495x285 | TextIP2 \"0\" 3000,120 495x285 | TextIP3 \"1\" "
+                        "3720,120 495x285 | cmdCancel \"Cancel\" 2880,1320 1140x390 | cmdOK \"OK\" 1560,1320 1140x390 | lblLabels "
+                        "\"Server IP Address\" 105,150 x270 | Parleon Connect to Server | tab: TextIP0 TextIP1 TextIP2 TextIP3 "
+                        "Text1 cmdOK cmdCancel || Server IP address, first number / A number from 0 to 255 | Server IP address, "
+                        "second number / A number from 0 to 255 | Server IP address, third number / A number from 0 to 255 | "
+                        "Server IP address, fourth number / A number from 0 to 255 | Server port | Your nick name / At least 3 "
+                        "characters | Suggest a nick name | OK | Cancel");
         modals().dialog([&](QDialog& d) {
-            settings = controls(d) << d.windowTitle() << tabOrder(d.findChild<QWidget*>("OKButton"), 3).join(' ');
-            QCOMPARE(accessibleName(d.findChild<QWidget*>("Text2")), QStringLiteral("Maximum number of clients"));
+            settings = form(d, "OKButton", 3) + " || " + accessible(d);
             d.reject();
         });
         w.form.Command3_Click();
-        QCOMPARE(settings, (QStringList{
-            "CancelButton \"Cancel\" 2520,1200 1215x375", "Label1 \"Run Server at Port:\" 360,240 x255",
-            "Label2 \"Allow max. Clients on Server:\" 360,720 x255", "OKButton \"OK\" 1080,1200 1215x375",
-            "Picture1 \"\" 240,1080 x495", "Text1 \"9843 (greyed)\" 2760,240 975x285", "Text2 \"10\" 2760,720 975x285",
-            "Parleon Server Settings", "OKButton CancelButton Text2"}));
+        QCOMPARE(settings, "CancelButton \"Cancel\" 2520,1200 1215x375 | Label1 \"Run Server at Port:\" 360,240 x255 | Label2 "
+                           "\"Allow max. Clients on Server:\" 360,720 x255 | OKButton \"OK\" 1080,1200 1215x375 | Picture1 \"\" "
+                           "240,1080 x495 | Text1 \"9843 (greyed)\" 2760,240 975x285 | Text2 \"10\" 2760,720 975x285 | Parleon "
+                           "Server Settings | tab: OKButton CancelButton Text2 || Server port | Maximum number of clients | "
+                           "Parleon | OK | Cancel");
     }
 
     void resizeRule_data() {
-        QTest::addColumn<float>("width");
-        QTest::addColumn<float>("height");
-        QTest::addColumn<bool>("minimized");
-        QTest::addColumn<float>("boxWidth");
-        QTest::addColumn<float>("boxHeight");
-        QTest::newRow("design size") << 6015.0f << 3555.0f << false << 5795.0f << 2445.0f;
-        QTest::newRow("width 221") << 221.0f << 3555.0f << false << 1.0f << 2445.0f;
-        QTest::newRow("width 220 keeps the widths") << 220.0f << 3555.0f << false << 5000.0f << 2445.0f;
-        QTest::newRow("height 1111") << 6015.0f << 1111.0f << false << 5795.0f << 1.0f;
-        QTest::newRow("height 1110 keeps the height") << 6015.0f << 1110.0f << false << 5795.0f << 2000.0f;
-        QTest::newRow("minimized changes nothing") << 900.0f << 900.0f << true << 5000.0f << 2000.0f;
+        QTest::addColumn<QString>("area");  // width height minimized
+        QTest::addColumn<QString>("boxes"); // the boxes' width and the output box's height
+        QTest::newRow("design size") << "6015 3555 0" << "5795 2445";
+        QTest::newRow("width 221") << "221 3555 0" << "1 2445";
+        QTest::newRow("width 220 keeps the widths") << "220 3555 0" << "5000 2445";
+        QTest::newRow("height 1111") << "6015 1111 0" << "5795 1";
+        QTest::newRow("height 1110 keeps the height") << "6015 1110 0" << "5795 2000";
+        QTest::newRow("minimized changes nothing") << "900 900 1" << "5000 2000";
     }
     void resizeRule() {
-        QFETCH(float, width);
-        QFETCH(float, height);
-        QFETCH(bool, minimized);
-        QFETCH(float, boxWidth);
-        QFETCH(float, boxHeight);
+        QFETCH(QString, area);
+        QFETCH(QString, boxes);
         Window w;
         w.form.layoutTextBoxes(5220, 3110, false);
-        w.form.layoutTextBoxes(width, height, minimized);
-        QCOMPARE(w.form.text3WidthTwips(), boxWidth);
-        QCOMPARE(w.form.text4WidthTwips(), boxWidth);
-        QCOMPARE(w.form.text4HeightTwips(), boxHeight);
+        const QStringList a = area.split(' ');
+        w.form.layoutTextBoxes(a[0].toFloat(), a[1].toFloat(), a[2] == "1");
+        QCOMPARE(w.form.text3WidthTwips(), w.form.text4WidthTwips());
+        QCOMPARE(QStringLiteral("%1 %2").arg(w.form.text4WidthTwips()).arg(w.form.text4HeightTwips()), boxes);
     }
 
     void returnSendsTheLineFromAnyControl_data() {
@@ -162,30 +164,13 @@ private slots:
         key(QEvent::KeyPress, 1000);
         for (ulong t = 1500; t < 1600; t += 30) key(QEvent::KeyRelease, t), key(QEvent::KeyPress, t);
         key(QEvent::KeyRelease, 2000);
-        QVERIFY(alice.expect("SERVER: held"));
-        QVERIFY(alice.take(100).isEmpty());
+        QVERIFY(alice.expect("SERVER: held") && alice.take(100).isEmpty());
         for (const char* line : {"two", "three"}) w.type(QString::fromLatin1(line));
         w.form.Text3->setText(QStringLiteral("draft"));
         QStringList shown;
-        for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
-            QTest::keyClick(w.form.Text3, k);
-            shown << w.form.Text3->text();
-        }
+        for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down})
+            QTest::keyClick(w.form.Text3, k), shown << w.form.Text3->text();
         QCOMPARE(shown, (QStringList{"three", "two", "held", "held", "two", "three", "draft", "draft"}));
-    }
-
-    void consoleRefusesWithoutClientsOrConnection() {
-        Window w;
-        w.fresh();
-        w.type(QStringLiteral("anyone?"));
-        QCOMPARE(w.fresh(), QStringLiteral("ERROR: Cannot send message, no connection.\r\n"));
-        w.type(Form1::InputPrompt);
-        QVERIFY(startServer(w.form, 0));
-        w.fresh();
-        w.type(QStringLiteral("anyone?"));
-        w.type(Form1::InputPrompt);
-        QCOMPARE(w.fresh(), QStringLiteral("ERROR: Cannot send message, no clients connected.\r\n"));
-        QCOMPARE(w.form.Text3->text(), Form1::InputPrompt);
     }
 
     void outputBoxStartsAfreshPast25000() {
@@ -208,25 +193,19 @@ private slots:
         QVERIFY(w.form.outputText().endsWith(QStringLiteral("\r\nz")));
     }
 
-    void titleBarShowsTheLatestChangeOfTheHighestSocket() {
+    void titleBarShowsTheChangeOfTheHighestSocket() {
         Window w;
         w.form.Timer1->stop();
         QVERIFY(startServer(w.form, 0));
-        w.form.Timer1_Timer();
-        QVERIFY(w.form.windowTitle().startsWith(QStringLiteral("Parleon SERVER - Listening [")));
-        const quint16 port = quint16(w.form.Winsock1(0).LocalPort());
-        Peer one(port), two(port);
-        QVERIFY(waitUntil([&] { return w.form.socketCount == 2; }));
+        // The listening root and a new client change before the same tick: the client wins.
+        Peer one(quint16(w.form.Winsock1(0).LocalPort()));
+        QVERIFY(waitUntil([&] { return w.form.socketCount == 1; }));
         w.form.Timer1_Timer();
         QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon SERVER - Connected [localhost]"));
-        two.shutdownWrite();
-        QVERIFY(waitUntil([&] { return w.form.socketCount == 1 || w.form.Winsock1(2).State() == SocketState::Closing; }));
-        w.form.lastState.set(1, 0);
+        w.form.setWindowTitle(QStringLiteral("unchanged"));
         w.form.Timer1_Timer();
-        QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon SERVER - %1 [localhost]")
-                                           .arg(w.form.socketCount == 2 ? QStringLiteral("Closing") : QStringLiteral("Connected")));
-        QCOMPARE(Form1::socketStateText(10), QStringLiteral("ERROR: Socket-state unknown"));
-        QCOMPARE(Form1::socketStateText(-1), QStringLiteral("ERROR: Socket-state unknown"));
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("unchanged"));
+        QCOMPARE(Form1::socketStateText(10) + Form1::socketStateText(-1), QString(2, '.').replace('.', "ERROR: Socket-state unknown"));
     }
 
     void helpBeforeAnyRole() {
@@ -235,10 +214,10 @@ private slots:
         w.form.Command1_Click();
         const QString rule(48, QLatin1Char('-'));
         QCOMPARE(w.fresh(), (QStringList{"", rule, "Parleon - Version 0.3.2", rule, "Multi client chat via TCP/IP", rule,
-                                         "Quick test:", "1. Run Parleon.exe and start a Server", "2. Run Parleon.exe and start a Client",
-                                         "3. Enter 127.0.0.1 in the Popup-Dialog", "4. Chat with yourself", rule, "List of Commands:",
-                                         "1. nickName=nnn /where nnn is your new nick name", "2. listNames    /list all online clients", rule, ""})
-                                .join(QStringLiteral("\r\n")));
+                                         "Quick test:", "1. Run Parleon.exe and start a Server", "2. Run Parleon.exe and start a "
+                                         "Client", "3. Enter 127.0.0.1 in the Popup-Dialog", "4. Chat with yourself", rule,
+                                         "List of Commands:", "1. nickName=nnn /where nnn is your new nick name",
+                                         "2. listNames    /list all online clients", rule, ""}).join(QStringLiteral("\r\n")));
     }
 };
 

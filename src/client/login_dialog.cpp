@@ -80,8 +80,6 @@ public:
         describeControl(Text2, QStringLiteral("Server port"));
         describeControl(Text1, QStringLiteral("Your nick name"), QStringLiteral("At least 3 characters"));
         describeControl(picture, QStringLiteral("Suggest a nick name"));
-        describeControl(cmdOK, QStringLiteral("OK"), QStringLiteral("Connect with these settings"));
-        describeControl(cmdCancel, QStringLiteral("Cancel"));
 
         setTabOrder(TextIP[0], TextIP[1]);
         setTabOrder(TextIP[1], TextIP[2]);

@@ -138,7 +138,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             // The window system repeats a held key as a release and a press with the same time
             // stamp, not always marked as a repeat: such a press takes back its release.
             const bool repeat = key->key() == m_pendingRelease->key && key->timestamp() == m_pendingRelease->timestamp;
-            m_releaseWait.stop();
             if (repeat)
                 m_pendingRelease.reset();
             else

@@ -22,7 +22,12 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
 
 void OutputBox::setText(const QString& text) {
     m_text = text;
-    m_rebuild = true;
+    m_changing = true;
+    clear();
+    m_changing = false;
+    m_shown = 0;
+    m_lineLength = 0;
+    m_afterCR = false;
     scheduleCatchUp();
 }
 
@@ -44,14 +49,7 @@ void OutputBox::showEvent(QShowEvent* event) {
 void OutputBox::showNow() {
     m_catchUp.stop();
     m_changing = true;
-    if (m_rebuild) {
-        m_rebuild = false;
-        m_shown = 0;
-        m_lineLength = 0;
-        m_afterCR = false;
-        clear();
-    }
-    if (m_shown < m_text.size()) showText(m_text.mid(m_shown));
+    showText(m_text.mid(m_shown));
     m_shown = m_text.size();
     m_changing = false;
     QTextCursor cursor = textCursor();

@@ -34,7 +34,6 @@ private:
 
     QString m_text;
     qsizetype m_shown = 0;        // how much of the content the widget shows
-    bool m_rebuild = false;       // the content was replaced since the widget last caught up
     qsizetype m_lineLength = 0;   // length of the last shown line, hidden part included
     bool m_afterCR = false;       // the shown text ends with a CR whose LF may follow
     bool m_changing = false;

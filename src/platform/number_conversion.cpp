@@ -4,6 +4,7 @@ namespace platform {
 
 namespace {
 bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 } // namespace
 
 std::optional<qint32> toLong(const QString& text) {
@@ -21,7 +22,7 @@ std::optional<qint32> toLong(const QString& text) {
     qint64 whole = 0;
     qsizetype digits = 0;
     qsizetype pos = begin;
-    for (; pos < end && text[pos].isDigit() && text[pos].unicode() < 128; ++pos, ++digits) {
+    for (; pos < end && isDigit(text[pos]); ++pos, ++digits) {
         whole = whole * 10 + (text[pos].unicode() - '0');
         if (whole > qint64(INT32_MAX) + 1) return std::nullopt;
     }
@@ -31,7 +32,7 @@ std::optional<qint32> toLong(const QString& text) {
     bool restNonZero = false;
     if (pos < end && text[pos] == QLatin1Char('.')) {
         ++pos;
-        for (qsizetype i = 0; pos < end && text[pos].isDigit() && text[pos].unicode() < 128; ++pos, ++i, ++digits) {
+        for (qsizetype i = 0; pos < end && isDigit(text[pos]); ++pos, ++i, ++digits) {
             const int digit = text[pos].unicode() - '0';
             if (i == 0)
                 firstFractionDigit = digit;

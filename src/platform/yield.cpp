@@ -38,10 +38,7 @@ QElapsedTimer& sinceSystemPoll() {
     return timer;
 }
 
-void processAll(QEventLoop::ProcessEventsFlags flags) {
-    QCoreApplication::processEvents(flags);
-    sinceSystemPoll().start();
-}
+
 } // namespace
 
 bool mayYield() { return yieldDepth < MaxYieldDepth; }
@@ -50,7 +47,7 @@ void doEvents() {
     if (!mayYield()) return;
     YieldScope scope;
     if (!sinceSystemPoll().isValid() || sinceSystemPoll().nsecsElapsed() >= SystemPollIntervalNs)
-        processAll(QEventLoop::AllEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents); // which restarts the timer
     else
         QCoreApplication::sendPostedEvents();
 }
@@ -63,7 +60,7 @@ void doEventsWaiting(int maxWaitMs) {
     wakeUp.setSingleShot(true);
     wakeUp.setTimerType(Qt::PreciseTimer);
     wakeUp.start(maxWaitMs);
-    processAll(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace platform

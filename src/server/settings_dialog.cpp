@@ -35,8 +35,6 @@ public:
 
         describeControl(Text1, QStringLiteral("Server port"));
         describeControl(Text2, QStringLiteral("Maximum number of clients"));
-        describeControl(OKButton, QStringLiteral("OK"), QStringLiteral("Start the server with these settings"));
-        describeControl(CancelButton, QStringLiteral("Cancel"));
 
         setTabOrder(OKButton, CancelButton);
         setTabOrder(CancelButton, Text2);

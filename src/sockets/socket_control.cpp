@@ -131,13 +131,10 @@ void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
 void SocketControl::SendData(const QString& text) {
     if (m_state != SocketState::Connected && m_state != SocketState::Closing)
         throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
-    if (!m_connection || m_connection->peerGone()) return;
+    if (!m_connection || m_connection->broken()) return;
     m_connection->write(m_array.encode(text), m_array.currentSender());
-    if (m_connection && m_connection->queuedBytes() > MaxQueuedBytesPerConnection) {
-        // The peer has stopped reading: end the connection as if it had gone away.
-        m_connection->abort();
-        onGone();
-    }
+    // A peer that has stopped reading loses its connection, as if it had gone away.
+    if (m_connection->queuedBytes() > MaxQueuedBytesPerConnection) m_connection->abort();
 }
 
 QString SocketControl::GetData() {

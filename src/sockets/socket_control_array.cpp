@@ -16,9 +16,8 @@ constexpr int PausedReadersCheckMs = 100;
 } // namespace
 
 SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
-    m_deferredRetry.setSingleShot(true);
     m_deferredRetry.setInterval(DeferredRetryMs);
-    connect(&m_deferredRetry, &QTimer::timeout, this, &SocketControlArray::raiseDeferred);
+    connect(&m_deferredRetry, &QTimer::timeout, this, &SocketControlArray::raiseDeferred); // which stops it
     m_pausedReaders.setInterval(PausedReadersCheckMs);
     connect(&m_pausedReaders, &QTimer::timeout, this, [this] {
         bool anyPaused = false;

@@ -60,7 +60,7 @@ QByteArray TcpConnection::takeInput() {
 }
 
 void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin) {
-    if (m_ended || bytes.isEmpty()) return;
+    if (m_broken || bytes.isEmpty()) return;
     if (origin) {
         if (origin->queued == 0) origin->lastDrainMs = socketClockMs();
         origin->queued += bytes.size();
@@ -90,9 +90,7 @@ void TcpConnection::finish(std::function<void()> done) {
 void TcpConnection::abort() {
     const linger reset{1, 0};
     setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-    dropOutput();
-    m_ended = true;
-    updateInterest();
+    fail(0);
 }
 
 void TcpConnection::limitSendBuffer() {
@@ -114,39 +112,36 @@ void TcpConnection::onPollEvents(quint32 events) {
         socklen_t length = sizeof error;
         getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
         m_connecting = false;
-        if (error != 0) m_ended = true;
+        m_broken = error != 0;
         updateInterest();
         if (onConnected) onConnected(error);
         if (error == 0) flushOutput();
         return;
     }
     if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readSome();
-    if (events & (EPOLLOUT | EPOLLERR)) flushOutput();
+    if (events & (EPOLLOUT | EPOLLERR | EPOLLHUP)) flushOutput();
     checkFinished();
 }
 
 void TcpConnection::readSome() {
-    if (m_ended) return;
+    if (m_readEnded || m_broken) return;
     char buffer[16 * 1024];
     bool grew = false;
     while (m_finishing || m_input.size() < InputLimit) {
         const qint64 room = m_finishing ? qint64(sizeof buffer) : InputLimit - m_input.size();
         const ssize_t n = ::recv(m_fd, buffer, size_t(qMin<qint64>(room, sizeof buffer)), 0);
         if (n > 0) {
-            if (!m_finishing) {
-                m_input.append(buffer, n);
-                grew = true;
-            }
+            if (!m_finishing) m_input.append(buffer, n), grew = true;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        m_ended = true;
-        const int error = n == 0 ? 0 : errno;
-        dropOutput();
-        updateInterest();
         if (grew && onReadable) onReadable();
-        if (onGone) onGone(error);
+        if (n < 0) return fail(errno);
+        // The peer has finished sending; it may still read what is sent to it until we close.
+        m_readEnded = true;
+        updateInterest();
+        if (onGone) onGone(0);
         return;
     }
     updateInterest();
@@ -154,7 +149,7 @@ void TcpConnection::readSome() {
 }
 
 void TcpConnection::flushOutput() {
-    while (!m_output.empty() && !m_ended) {
+    while (!m_output.empty() && !m_broken) {
         Chunk& chunk = m_output.front();
         const ssize_t n = ::send(m_fd, chunk.bytes.constData() + chunk.offset, size_t(chunk.bytes.size() - chunk.offset),
                                  MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -178,7 +173,7 @@ void TcpConnection::flushOutput() {
 }
 
 void TcpConnection::fail(int error) {
-    m_ended = true;
+    m_broken = true;
     dropOutput();
     updateInterest();
     if (onGone) onGone(error);
@@ -195,15 +190,13 @@ void TcpConnection::dropOutput() {
 }
 
 void TcpConnection::checkFinished() {
-    if (!m_finishing) return;
-    if (!m_ended && !m_output.empty()) return;
-    if (!m_ended && !m_shutDown) {
+    if (!m_finishing || (!m_broken && !m_output.empty())) return;
+    if (!m_broken && !m_shutDown) {
         // All sent: tell the peer, then wait for its own close, so that it reads everything.
         ::shutdown(m_fd, SHUT_WR);
         m_shutDown = true;
     }
-    if (!m_ended) return;
-    if (m_done) {
+    if ((m_readEnded || m_broken) && m_done) {
         auto done = std::move(m_done);
         m_done = nullptr;
         done();
@@ -214,8 +207,8 @@ void TcpConnection::updateInterest() {
     quint32 events = 0;
     if (m_connecting) {
         events = EPOLLOUT;
-    } else if (!m_ended) {
-        if (m_finishing || (!m_readPaused && m_input.size() < InputLimit)) events |= EPOLLIN;
+    } else if (!m_broken) {
+        if (!m_readEnded && (m_finishing || (!m_readPaused && m_input.size() < InputLimit))) events |= EPOLLIN;
         if (!m_output.empty()) events |= EPOLLOUT;
     }
     m_poller.watch(m_fd, *this, events);

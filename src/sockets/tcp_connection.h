@@ -23,7 +23,7 @@ public:
     static constexpr qint64 InputLimit = 64 * 1024;
 
     std::function<void()> onReadable;          // new bytes in the input buffer
-    std::function<void(int error)> onGone;     // the peer closed (0) or the connection failed (errno)
+    std::function<void(int error)> onGone;     // the peer finished sending (0) or the connection failed (errno)
     std::function<void(int error)> onConnected; // an outgoing connection is up (0) or failed (errno)
 
     TcpConnection(SocketPoller& poller, int fd, bool connecting);
@@ -38,7 +38,7 @@ public:
     void readNow() { readSome(); }
     QByteArray takeInput();
     bool hasInput() const { return !m_input.isEmpty(); }
-    bool peerGone() const { return m_ended; }
+    bool broken() const { return m_broken; } // nothing more can be sent
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
@@ -50,7 +50,7 @@ public:
     // Ends the connection the polite way: what is queued goes out, then a FIN, then whatever the
     // peer still sends is read and dropped until it closes too; done() runs at that point.
     void finish(std::function<void()> done);
-    // Ends it at once; the peer sees a reset.
+    // Ends it at once, as a failure; the peer sees a reset.
     void abort();
 
     quint16 localPort() const;
@@ -77,7 +77,8 @@ private:
     SocketPoller& m_poller;
     int m_fd;
     bool m_connecting;
-    bool m_ended = false;        // the peer closed, or reading or writing failed
+    bool m_readEnded = false;    // the peer has finished sending
+    bool m_broken = false;       // reading or writing failed, or the connection was aborted
     bool m_readPaused = false;
     bool m_finishing = false;
     bool m_shutDown = false;

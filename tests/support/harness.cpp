@@ -112,6 +112,16 @@ void Modals::poll() {
     QTimer::singleShot(0, modal, [modal, action] { action(*modal); });
 }
 
+void ModalTest::init() {
+    Modals::instance().boxes.clear();
+    Modals::instance().unexpected.clear();
+}
+
+void ModalTest::cleanup() {
+    QVERIFY2(Modals::instance().done(), "a modal the test expected did not come");
+    QVERIFY2(Modals::instance().unexpected.isEmpty(), qPrintable(Modals::instance().unexpected.join(", ")));
+}
+
 Peer::Peer(quint16 port, const char* address) {
     m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in server{};

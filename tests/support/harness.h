@@ -52,6 +52,17 @@ private:
     std::vector<QPointer<QWidget>> m_handled;
 };
 
+inline Modals& modals() { return Modals::instance(); }
+
+// A test whose every function starts with no box seen and ends with every expected modal answered
+// and no unexpected one.
+class ModalTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+};
+
 // A raw TCP peer, like netcat: sends bytes, checks exactly what arrives, tells FIN from reset.
 class Peer {
 public:

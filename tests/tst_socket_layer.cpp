@@ -1,10 +1,14 @@
-// How the bytes of one connection become messages: UTF-8, Windows-1252 for 8-bit peers, and a
-// character split between reads put together without swallowing the next message.
+// The socket layer on its own: how the bytes of one connection become messages (UTF-8,
+// Windows-1252 for 8-bit peers, a character split between reads put together without swallowing
+// the next message), and the run-time errors of a method used in the wrong state.
+#include "platform/err_object.h"
 #include "sockets/incoming_text.h"
+#include "sockets/socket_control_array.h"
 
+#include <QTcpServer>
 #include <QTest>
 
-class IncomingTextTest : public QObject {
+class SocketLayerTest : public QObject {
     Q_OBJECT
 private slots:
     void readsBecomeMessages_data() {
@@ -36,7 +40,36 @@ private slots:
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
     }
+
+    void misuseFailsWithRunTimeErrors() {
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
+        SocketControlArray array;
+        QStringList errors;
+        const auto attempt = [&](const std::function<void()>& call) {
+            try {
+                call();
+                errors << QStringLiteral("none");
+            } catch (const RuntimeError& e) {
+                errors << QString::number(e.number()) + ' ' + e.description();
+            }
+        };
+        attempt([&] { array(0).SendData(QStringLiteral("x")); });
+        attempt([&] { array(0).Bind(65536); });
+        attempt([&] { array(0).Connect(QStringLiteral("127.0.0.1"), 0); });
+        attempt([&] { array(0).Accept(42); });
+        array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort());
+        attempt([&] { array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort()); });
+        attempt([&] { array(0).Listen(); });
+        attempt([&] { array.Load(0); });
+        attempt([&] { array.Unload(0); });
+        attempt([&] { array(1); });
+        const QString wrongState = QStringLiteral("40006 Wrong protocol or connection state for the requested transaction or request");
+        QCOMPARE(errors, (QStringList{wrongState, "380 Invalid property value", "380 Invalid property value",
+                                      "5 Invalid procedure call or argument", wrongState, wrongState, "360 Object already loaded",
+                                      "362 Can't unload controls created at design time", "340 Control array element '1' doesn't exist"}));
+    }
 };
 
-QTEST_MAIN(IncomingTextTest)
-#include "tst_incoming_text.moc"
+QTEST_MAIN(SocketLayerTest)
+#include "tst_socket_layer.moc"
