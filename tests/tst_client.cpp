@@ -26,6 +26,14 @@ void answerDialog(const QString& address, const QString& nick) {
         Modals::click(d, QStringLiteral("OK"));
     });
 }
+// "Connect to Server" with this port, address and nick name; the output it gained.
+QString connectTo(Window& w, quint16 port, const QString& nick = "alice", const QString& address = "127.0.0.1") {
+    w.form.parleonPort = port;
+    w.fresh();
+    answerDialog(address, nick);
+    w.form.Command2_Click();
+    return w.fresh();
+}
 // A server that takes every connection and keeps what it is sent; it may refuse like a full one.
 struct Listener : QTcpServer {
     QByteArray received;
@@ -121,23 +129,26 @@ private slots:
         QVERIFY(!w.form.connectDialog.settingsValid);
     }
 
-    void chatThroughAServer() {
+    void chatThroughAServerAndTheRolesRefuseEachOther() {
         Window server, alice, bob;
         QVERIFY(startServer(server.form, 0));
-        for (Window* w : {&alice, &bob}) w->form.parleonPort = server.form.Winsock1(0).LocalPort(), w->fresh();
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("alice"));
-        alice.form.Command2_Click();
+        const quint16 port = quint16(server.form.Winsock1(0).LocalPort());
+        modals().button(QStringLiteral("OK"));
+        server.form.Command2_Click();
         QVERIFY2(QRegularExpression(QStringLiteral("^searching Server\\.\\.\\.\r\n>>> Parleon Server is: localhost <<<\r\n"
                                                    "\r\nConnecting\\.*\r\nConnected\r\nConnect OK to server 127\\.0\\.0\\.1\r\n$"))
-                     .match(alice.fresh()).hasMatch(), qPrintable(alice.form.outputText()));
+                     .match(connectTo(alice, port)).hasMatch(), qPrintable(alice.form.outputText()));
         QCOMPARE(alice.form.focusWidget(), alice.form.Text3);
         QVERIFY(waitUntil([&] { return alice.fresh() == ">>> Wellcome to Parleon V.0.2 <<<\r\nList of online Clients:\r\n"
                                                         "01. alice\r\n\r\n"; }));
         QVERIFY(waitUntil([&] { return alice.form.windowTitle() == QStringLiteral("Parleon - Connected [localhost]"); }));
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("bob"));
-        bob.form.Command2_Click();
+        modals().button(QStringLiteral("OK"));
+        alice.form.Command3_Click();
+        QCOMPARE(modals().boxes[0].text + '|' + modals().boxes[1].text,
+                 QStringLiteral("Cannot connect. Server is running.|Cannot start Server. You are connected as Client."));
+        connectTo(bob, port, "bob");
         QVERIFY(waitUntil([&] { return alice.fresh() == QStringLiteral(">>> bob has joined <<<\r\n"); }));
-        bob.fresh();
+        QVERIFY(waitUntil([&] { return bob.fresh().endsWith(QStringLiteral("02. bob\r\n\r\n")); }));
         bob.type(QStringLiteral("nickName=robert"));
         QVERIFY(waitUntil([&] { return alice.fresh() == QStringLiteral(">>> bob has renamed to robert <<<\r\n"); }));
         // The client keeps its own name for its echo; the line goes out bare.
@@ -148,39 +159,38 @@ private slots:
         QCOMPARE(bob.fresh(), "bob: nickName=robert\r\n>>> Your new nickName is robert <<<\r\nbob: hi\r\n"
                               ">>> You are kicked by SERVER <<<\r\n" + ClosedByServer);
         bob.type(QStringLiteral("anyone?"));
-        QCOMPARE(bob.fresh(), QStringLiteral("ERROR: Cannot send message, no connection.\r\n"));
-        QCOMPARE(bob.form.Text3->text(), QStringLiteral("anyone?"));
+        QCOMPARE(bob.fresh() + bob.form.Text3->text(), QStringLiteral("ERROR: Cannot send message, no connection.\r\nanyone?"));
+        // Already connected: No keeps the connection, Yes closes it before the dialog.
+        modals().button(QStringLiteral("No"));
+        alice.form.Command2_Click();
+        QCOMPARE(modals().boxes.back().text, "You are already connected to Server:\r\nlocalhost\r\n\r\nClose current connection?");
+        QCOMPARE(alice.form.Winsock1(0).State(), SocketState::Connected);
+        modals().button(QStringLiteral("Yes"));
+        modals().dialog([](QDialog& d) { d.reject(); });
+        alice.fresh();
+        alice.form.Command2_Click();
+        QCOMPARE(alice.fresh(), QStringLiteral("Connection closed.\r\n"));
+        QVERIFY(alice.form.rHostIP.isEmpty() && !alice.form.connectFailed);
     }
 
     void aLateRefusalIsNoSuccess() {
         Listener full(30);
         Window w;
-        w.form.parleonPort = full.serverPort();
-        w.fresh();
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("carol"));
-        w.form.Command2_Click();
-        QVERIFY(waitUntil([&] { return w.form.outputText().endsWith(ClosedByServer); }));
-        QVERIFY(w.fresh().endsWith("Connected\r\n\r\n>>> No more Clients allowed. Goodbey <<<\r\n" + ClosedByServer));
+        QString output = connectTo(w, full.serverPort());
+        QVERIFY(waitUntil([&] { return (output += w.fresh()).endsWith(ClosedByServer); }));
+        QVERIFY(output.endsWith("Connected\r\n\r\n>>> No more Clients allowed. Goodbey <<<\r\n" + ClosedByServer));
         QVERIFY(w.form.connectFailed && full.received.isEmpty());
     }
 
     void aRefusedConnectionIsReportedAndClosed() {
         Window w;
         w.form.show();
-        w.form.parleonPort = freeTcpPort();
-        w.fresh();
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("dave"));
         QString title;
-        modals().box([&](QDialog& box) {
-            QTest::qWait(150);
-            title = w.form.windowTitle();
-            box.accept();
-        });
-        w.form.Command2_Click();
+        modals().box([&](QDialog& box) { QTest::qWait(150), title = w.form.windowTitle(), box.accept(); });
+        const QString output = connectTo(w, freeTcpPort());
         QVERIFY(modals().boxes.back().text.startsWith("Socket Error\r\nError Nr.: 10061\r\nLast Dll Error: 0\r\n\r\n"
                                                       "Connection is forcefully rejected\r\n\r\nHelp:\r\nConnection refused. "));
         QCOMPARE(title, QStringLiteral("Parleon - Error [localhost]"));
-        const QString output = w.fresh();
         QVERIFY2(output.contains("\r\n\r\nConnecting") && output.endsWith("Connection is forcefully rejected\r\n\r\n") &&
                      !output.contains("timeout"), qPrintable(output));
         QVERIFY(w.form.Winsock1(0).State() == SocketState::Closed && !w.form.connecting);
@@ -198,16 +208,12 @@ private slots:
         Window w;
         w.form.show();
         w.form.connectTimeout = seconds;
-        w.form.parleonPort = stalled.port();
-        w.fresh();
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("erin"));
         // Return while still connecting does nothing and keeps the text.
         QTimer::singleShot(300, &w.form, [&] { w.type(QStringLiteral("early")); });
         QElapsedTimer clock;
         clock.start();
-        w.form.Command2_Click();
+        const QString output = connectTo(w, stalled.port());
         const double elapsed = double(clock.elapsed()) / 1000;
-        const QString output = w.fresh();
         const QRegularExpressionMatch match = QRegularExpression(QStringLiteral(
             "\r\nConnecting(\\.*)\r\nERROR: Connect timeout \\(%1 sec\\)\\.\r\nConnection closed\\.\r\n$").arg(seconds)).match(output);
         QVERIFY2(match.hasMatch() && elapsed >= seconds && elapsed < seconds + 0.5, qPrintable(output + QString::number(elapsed)));
@@ -220,13 +226,10 @@ private slots:
         StalledListener stalled;
         Window w;
         w.form.show();
-        w.form.parleonPort = stalled.port();
-        w.fresh();
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("frank"));
         QTimer::singleShot(200, &w.form, [&] { w.form.close(); });
-        w.form.Command2_Click();
         const QString hyphens(42, QLatin1Char('-'));
-        QVERIFY(w.fresh().endsWith("\r\n" + hyphens + "\r\nCannot exit while connecting. Please wait.\r\n" + hyphens + "\r\n\r\n"));
+        QVERIFY(connectTo(w, stalled.port(), "frank").endsWith("\r\n" + hyphens + "\r\nCannot exit while connecting. Please wait.\r\n" +
+                                                               hyphens + "\r\n\r\n"));
         QVERIFY(!w.form.isVisible() && w.folder.read().contains("\"frank\""));
     }
 
@@ -234,21 +237,15 @@ private slots:
         StalledListener stalled;
         Listener good;
         Window w;
-        w.form.parleonPort = stalled.port();
-        w.fresh();
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("gina"));
         QTimer::singleShot(300, &w.form, [&] {
-            w.form.parleonPort = good.serverPort();
             modals().button(QStringLiteral("Yes"));
-            answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("gina"));
-            w.form.Command2_Click();
+            connectTo(w, good.serverPort());
         });
-        w.form.Command2_Click();
-        QVERIFY(waitUntil([&] { return good.received == "nickName=gina"; }));
+        connectTo(w, stalled.port());
+        QCOMPARE(w.form.outputText().count(QStringLiteral("Connect OK to server")), 1);
+        QVERIFY(waitUntil([&] { return good.received == "nickName=alice"; }));
         QTest::qWait(50);
-        QCOMPARE(good.received, QByteArray("nickName=gina"));
-        QCOMPARE(w.fresh().count(QStringLiteral("Connect OK to server")), 1);
-        QCOMPARE(modals().boxes.back().text, "You are already connected to Server:\r\nlocalhost\r\n\r\nClose current connection?");
+        QCOMPARE(good.received, QByteArray("nickName=alice"));
     }
 
     void addressBytesAreDecimal() {
@@ -256,39 +253,13 @@ private slots:
         QVERIFY(ten.listen(QHostAddress(QStringLiteral("127.0.0.10")), 0));
         QVERIFY(eight.listen(QHostAddress(QStringLiteral("127.0.0.8")), ten.serverPort()));
         Window w;
-        w.form.parleonPort = ten.serverPort();
-        answerDialog(QStringLiteral("127.000.0.010"), QStringLiteral("hana"));
         modals().button(QStringLiteral("OK")); // 127.0.0.10 has no name of its own
-        w.form.Command2_Click();
+        connectTo(w, ten.serverPort(), "hana", "127.000.0.010");
         QVERIFY(modals().boxes.back().text.startsWith(QStringLiteral("Error while getting Host-Name\r\n")));
         QVERIFY(waitUntil([&] { return ten.hasPendingConnections(); }) && !eight.hasPendingConnections());
         QCOMPARE(w.form.Winsock1(0).RemoteHostIP(), QStringLiteral("127.0.0.10"));
     }
 
-    void rolesRefuseEachOther() {
-        Window server, client;
-        QVERIFY(startServer(server.form, 0));
-        modals().button(QStringLiteral("OK"));
-        server.form.Command2_Click();
-        QCOMPARE(modals().boxes.back().text, QStringLiteral("Cannot connect. Server is running."));
-        client.form.parleonPort = quint16(server.form.Winsock1(0).LocalPort());
-        answerDialog(QStringLiteral("127.0.0.1"), QStringLiteral("ivan"));
-        client.form.Command2_Click();
-        QVERIFY(waitUntil([&] { return client.form.outputText().endsWith(QStringLiteral("01. ivan\r\n\r\n")); }));
-        modals().button(QStringLiteral("OK"));
-        client.form.Command3_Click();
-        QCOMPARE(modals().boxes.back().text, QStringLiteral("Cannot start Server. You are connected as Client."));
-        // Already connected: No keeps the connection, Yes closes it before the dialog.
-        modals().button(QStringLiteral("No"));
-        client.fresh();
-        client.form.Command2_Click();
-        QCOMPARE(client.form.Winsock1(0).State(), SocketState::Connected);
-        modals().button(QStringLiteral("Yes"));
-        modals().dialog([](QDialog& d) { d.reject(); });
-        client.form.Command2_Click();
-        QCOMPARE(client.fresh(), QStringLiteral("Connection closed.\r\n"));
-        QVERIFY(client.form.rHostIP.isEmpty() && !client.form.connectFailed);
-    }
 };
 
 QTEST_MAIN(ClientTest)

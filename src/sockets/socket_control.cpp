@@ -38,11 +38,7 @@ SocketControl::~SocketControl() {
     if (m_backlog) m_backlog->onChanged = nullptr;
 }
 
-qint32 SocketControl::LocalPort() const {
-    if (m_listener) return m_listener->port();
-    if (m_connection && m_state == SocketState::Connected) return m_connection->localPort();
-    return m_localPort;
-}
+qint32 SocketControl::LocalPort() const { return m_listener ? m_listener->port() : m_localPort; }
 
 void SocketControl::setLocalPort(qint32 port) { m_localPort = port; }
 

@@ -98,13 +98,6 @@ void TcpConnection::limitSendBuffer() {
     setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
 }
 
-quint16 TcpConnection::localPort() const {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
-    return ntohs(local.sin_port);
-}
-
 void TcpConnection::onPollEvents(quint32 events) {
     if (m_connecting) {
         if (!(events & (EPOLLOUT | EPOLLERR | EPOLLHUP))) return;

@@ -53,7 +53,6 @@ public:
     // Ends it at once, as a failure; the peer sees a reset.
     void abort();
 
-    quint16 localPort() const;
     // Keeps what the system holds for a slow peer small; the rest waits in our own queue, where
     // it is counted against the connection's limit.
     void limitSendBuffer();

@@ -64,22 +64,16 @@ void Modals::click(QWidget& modal, const QString& text) {
 }
 
 void Modals::button(const QString& text) {
-    m_actions.push_back([text](QWidget& modal) { click(modal, text); });
+    box([text](QDialog& modal) { click(modal, text); });
 }
 
-void Modals::dialog(std::function<void(QDialog&)> action) {
-    m_actions.push_back([action](QWidget& modal) {
-        // A message box where a dialog was expected is a failure: it is dismissed, not acted on.
-        if (qobject_cast<QMessageBox*>(&modal)) return static_cast<QDialog&>(modal).reject();
-        action(static_cast<QDialog&>(modal));
-    });
-}
+void Modals::dialog(std::function<void(QDialog&)> action) { m_actions.emplace_back(false, std::move(action)); }
+void Modals::box(std::function<void(QDialog&)> action) { m_actions.emplace_back(true, std::move(action)); }
 
-void Modals::box(std::function<void(QDialog&)> action) {
-    m_actions.push_back([action](QWidget& modal) {
-        if (!qobject_cast<QMessageBox*>(&modal)) return static_cast<QDialog&>(modal).reject();
-        action(static_cast<QDialog&>(modal));
-    });
+void Modals::reset() {
+    boxes.clear();
+    unexpected.clear();
+    m_actions.clear();
 }
 
 void Modals::setText(const char* box, const QString& text) {
@@ -101,21 +95,20 @@ void Modals::poll() {
         for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(QLatin1Char('&'));
         boxes.push_back({box->property(platform::MessageTextProperty).toString(), box->icon(), buttons});
     }
-    if (m_actions.empty()) {
+    const bool isBox = qobject_cast<QMessageBox*>(modal);
+    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [&](const auto& a) { return a.first == isBox; });
+    if (action == m_actions.end()) {
         unexpected << modal->windowTitle();
         static_cast<QDialog*>(modal)->reject();
         return;
     }
     // Acted on from a call of its own, so that boxes the action opens are seen too.
-    auto action = std::move(m_actions.front());
-    m_actions.pop_front();
-    QTimer::singleShot(0, modal, [modal, action] { action(*modal); });
+    auto act = std::move(action->second);
+    m_actions.erase(action);
+    QTimer::singleShot(0, modal, [modal, act] { act(static_cast<QDialog&>(*modal)); });
 }
 
-void ModalTest::init() {
-    Modals::instance().boxes.clear();
-    Modals::instance().unexpected.clear();
-}
+void ModalTest::init() { Modals::instance().reset(); }
 
 void ModalTest::cleanup() {
     QVERIFY2(Modals::instance().done(), "a modal the test expected did not come");

@@ -35,9 +35,12 @@ public:
         QStringList buttons;
     };
     static Modals& instance();
-    void button(const QString& text); // the next modal: click the button with this text
-    void dialog(std::function<void(QDialog&)> action); // a dialog, not a message box
-    void box(std::function<void(QDialog&)> action);    // a message box
+    // The next message box or dialog, whichever opens first, is answered by the first action of
+    // its kind.
+    void button(const QString& text); // the next message box: click the button with this text
+    void dialog(std::function<void(QDialog&)> action);
+    void box(std::function<void(QDialog&)> action);
+    void reset();
     static void setText(const char* box, const QString& text); // types into the open modal's box
     static void click(QWidget& modal, const QString& text);
     std::vector<Box> boxes;
@@ -48,7 +51,7 @@ private:
     Modals();
     void poll();
     QTimer m_timer;
-    std::deque<std::function<void(QWidget&)>> m_actions;
+    std::deque<std::pair<bool, std::function<void(QDialog&)>>> m_actions; // for a message box?, the action
     std::vector<QPointer<QWidget>> m_handled;
 };
 
