@@ -1,13 +1,8 @@
 // The client: the connect dialog's rules and memory, and connecting to servers that accept,
 // refuse late, refuse at once or never answer.
 #include "harness.h"
-#include "stalled_listener.h"
 
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTest>
 
 using namespace testing;
 
@@ -18,19 +13,15 @@ QString boxes(QDialog& d) {
     for (int i = 0; i < 6; ++i) texts << box(d, i)->text();
     return texts.join(' ');
 }
-// Fills in the connect dialog and presses OK.
-void answerDialog(const QString& address, const QString& nick) {
-    modals().dialog([address, nick](QDialog& d) {
-        for (int i = 0; i < 4; ++i) box(d, i)->setText(address.section('.', i, i));
-        box(d, 5)->setText(nick);
-        Modals::click(d, QStringLiteral("OK"));
-    });
+void fill(QDialog& d, const QString& address, const QString& nick) {
+    for (int i = 0; i < 4; ++i) box(d, i)->setText(address.section('.', i, i));
+    box(d, 5)->setText(nick);
 }
 // "Connect to Server" with this port, address and nick name; the output it gained.
 QString connectTo(Window& w, quint16 port, const QString& nick = "alice", const QString& address = "127.0.0.1") {
     w.form.parleonPort = port;
     w.fresh();
-    answerDialog(address, nick);
+    modals().dialog([=](QDialog& d) { fill(d, address, nick), Modals::click(d, QStringLiteral("OK")); });
     w.form.Command2_Click();
     return w.fresh();
 }
@@ -78,8 +69,7 @@ private slots:
         Window w;
         QString kept;
         modals().dialog([&](QDialog& d) {
-            for (int i = 0; i < 4; ++i) box(d, i)->setText(address.section('.', i, i));
-            box(d, 5)->setText(nick);
+            fill(d, address, nick);
             if (outcome.contains('|')) modals().button(QStringLiteral("OK"));
             Modals::click(d, QStringLiteral("OK"));
             if (d.isVisible()) kept = boxes(d), d.reject();
@@ -197,29 +187,25 @@ private slots:
         QVERIFY(waitUntil([&] { return w.form.windowTitle() == QStringLiteral("Parleon - Connection closed [localhost]"); }));
     }
 
-    void timeOutAfterItsSecondsWithADotEach_data() {
-        QTest::addColumn<int>("seconds");
-        QTest::newRow("two") << 2;
-        QTest::newRow("zero") << 0;
-    }
     void timeOutAfterItsSecondsWithADotEach() {
-        QFETCH(int, seconds);
-        StalledListener stalled;
-        Window w;
-        w.form.show();
-        w.form.connectTimeout = seconds;
-        // Return while still connecting does nothing and keeps the text.
-        QTimer::singleShot(300, &w.form, [&] { w.type(QStringLiteral("early")); });
-        QElapsedTimer clock;
-        clock.start();
-        const QString output = connectTo(w, stalled.port());
-        const double elapsed = double(clock.elapsed()) / 1000;
-        const QRegularExpressionMatch match = QRegularExpression(QStringLiteral(
-            "\r\nConnecting(\\.*)\r\nERROR: Connect timeout \\(%1 sec\\)\\.\r\nConnection closed\\.\r\n$").arg(seconds)).match(output);
-        QVERIFY2(match.hasMatch() && elapsed >= seconds && elapsed < seconds + 0.5, qPrintable(output + QString::number(elapsed)));
-        QVERIFY(match.captured(1).size() >= seconds && match.captured(1).size() <= seconds + 1);
-        QCOMPARE(w.form.Text3->text(), seconds ? QStringLiteral("early") : Form1::InputPrompt);
-        if (seconds) QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon - Connecting [localhost]"));
+        for (int seconds : {2, 0}) {
+            StalledListener stalled;
+            Window w;
+            w.form.show();
+            w.form.connectTimeout = seconds;
+            // Return while still connecting does nothing and keeps the text.
+            QTimer::singleShot(300, &w.form, [&] { w.type(QStringLiteral("early")); });
+            QElapsedTimer clock;
+            clock.start();
+            const QString output = connectTo(w, stalled.port);
+            const double elapsed = double(clock.elapsed()) / 1000;
+            const QRegularExpressionMatch match = QRegularExpression(QStringLiteral(
+                "\r\nConnecting(\\.*)\r\nERROR: Connect timeout \\(%1 sec\\)\\.\r\nConnection closed\\.\r\n$").arg(seconds)).match(output);
+            QVERIFY2(match.hasMatch() && elapsed >= seconds && elapsed < seconds + 0.5, qPrintable(output + QString::number(elapsed)));
+            QVERIFY(match.captured(1).size() >= seconds && match.captured(1).size() <= seconds + 1);
+            QCOMPARE(w.form.Text3->text(), seconds ? QStringLiteral("early") : Form1::InputPrompt);
+            if (seconds) QCOMPARE(w.form.windowTitle(), QStringLiteral("Parleon - Connecting [localhost]"));
+        }
     }
 
     void closingDuringTheWaitClosesWhenItEnds() {
@@ -228,7 +214,7 @@ private slots:
         w.form.show();
         QTimer::singleShot(200, &w.form, [&] { w.form.close(); });
         const QString hyphens(42, QLatin1Char('-'));
-        QVERIFY(connectTo(w, stalled.port(), "frank").endsWith("\r\n" + hyphens + "\r\nCannot exit while connecting. Please wait.\r\n" +
+        QVERIFY(connectTo(w, stalled.port, "frank").endsWith("\r\n" + hyphens + "\r\nCannot exit while connecting. Please wait.\r\n" +
                                                                hyphens + "\r\n\r\n"));
         QVERIFY(!w.form.isVisible() && w.folder.read().contains("\"frank\""));
     }
@@ -241,7 +227,7 @@ private slots:
             modals().button(QStringLiteral("Yes"));
             connectTo(w, good.serverPort());
         });
-        connectTo(w, stalled.port());
+        connectTo(w, stalled.port);
         QCOMPARE(w.form.outputText().count(QStringLiteral("Connect OK to server")), 1);
         QVERIFY(waitUntil([&] { return good.received == "nickName=alice"; }));
         QTest::qWait(50);
@@ -249,14 +235,13 @@ private slots:
     }
 
     void addressBytesAreDecimal() {
-        QTcpServer ten, eight;
+        QTcpServer ten; // read as octal, the address would be 127.0.0.8
         QVERIFY(ten.listen(QHostAddress(QStringLiteral("127.0.0.10")), 0));
-        QVERIFY(eight.listen(QHostAddress(QStringLiteral("127.0.0.8")), ten.serverPort()));
         Window w;
         modals().button(QStringLiteral("OK")); // 127.0.0.10 has no name of its own
         connectTo(w, ten.serverPort(), "hana", "127.000.0.010");
         QVERIFY(modals().boxes.back().text.startsWith(QStringLiteral("Error while getting Host-Name\r\n")));
-        QVERIFY(waitUntil([&] { return ten.hasPendingConnections(); }) && !eight.hasPendingConnections());
+        QVERIFY(waitUntil([&] { return ten.hasPendingConnections(); }));
         QCOMPARE(w.form.Winsock1(0).RemoteHostIP(), QStringLiteral("127.0.0.10"));
     }
 

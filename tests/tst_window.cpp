@@ -1,18 +1,18 @@
 // The main window and its dialogs as a user meets them: where everything is, what keys do, the
-// output box, the title bar and the help text; starting, stopping and restarting the server with
-// the settings dialog, its refusals and the start's failures.
+// output box, the title bar and the help text; starting, stopping and restarting the server, its
+// refusals and failures; what start-up makes of each settings file, and the error report.
+#include "diagnostics/error_codes.h"
+#include "diagnostics/host_name.h"
 #include "harness.h"
 #include "main_window/output_box.h"
 #include "main_window/program_icon.h"
+#include "platform/err_object.h"
+#include "platform/number_conversion.h"
 
 #include <QAccessible>
 #include <QCryptographicHash>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QMessageBox>
-#include <QTcpServer>
-#include <QTest>
 
 using namespace testing;
 
@@ -51,6 +51,13 @@ QString accessible(QWidget& f) {
 }
 const QString Question = QStringLiteral(
     "Server is already running.\r\nInfo: %1 Clients are connected right now.\r\n\r\nClose running Server and start a new one?");
+QString state(const Form1& f) {
+    const frmLogin& d = f.connectDialog;
+    return QStringLiteral("%1 %2 %3.%4.%5.%6 [%7] %8 /%9")
+        .arg(f.parleonPort).arg(f.maxClients).arg(d.lastIP_Byte1).arg(d.lastIP_Byte2).arg(d.lastIP_Byte3).arg(d.lastIP_Byte4)
+        .arg(f.nickName).arg(f.connectTimeout).arg(f.lastState.upperBound());
+}
+const QString Defaults = QStringLiteral("9843 10 127.0.0.1 [%1] 20 /10");
 } // namespace
 
 class WindowTest : public ModalTest {
@@ -102,80 +109,44 @@ private slots:
                            "Parleon | OK | Cancel");
     }
 
-    void resizeRule_data() {
-        QTest::addColumn<QString>("area");  // width height minimized
-        QTest::addColumn<QString>("boxes"); // the boxes' width and the output box's height
-        QTest::newRow("design size") << "6015 3555 0" << "5795 2445";
-        QTest::newRow("width 221") << "221 3555 0" << "1 2445";
-        QTest::newRow("width 220 keeps the widths") << "220 3555 0" << "5000 2445";
-        QTest::newRow("height 1111") << "6015 1111 0" << "5795 1";
-        QTest::newRow("height 1110 keeps the height") << "6015 1110 0" << "5795 2000";
-        QTest::newRow("minimized changes nothing") << "900 900 1" << "5000 2000";
-    }
     void resizeRule() {
-        QFETCH(QString, area);
-        QFETCH(QString, boxes);
-        Window w;
-        w.form.layoutTextBoxes(5220, 3110, false);
-        const QStringList a = area.split(' ');
-        w.form.layoutTextBoxes(a[0].toFloat(), a[1].toFloat(), a[2] == "1");
-        QCOMPARE(w.form.text3WidthTwips(), w.form.text4WidthTwips());
-        QCOMPARE(QStringLiteral("%1 %2").arg(w.form.text4WidthTwips()).arg(w.form.text4HeightTwips()), boxes);
+        // "width height minimized" of the window's inner area = the boxes' width, the output box's height
+        for (const QString row : {"6015 3555 0=5795 2445", "221 3555 0=1 2445", "220 3555 0=5000 2445", "6015 1111 0=5795 1",
+                                  "6015 1110 0=5795 2000", "900 900 1=5000 2000"}) {
+            Window w;
+            w.form.layoutTextBoxes(5220, 3110, false);
+            const QStringList a = row.section('=', 0, 0).split(' ');
+            w.form.layoutTextBoxes(a[0].toFloat(), a[1].toFloat(), a[2] == "1");
+            QCOMPARE(w.form.text3WidthTwips(), w.form.text4WidthTwips());
+            QCOMPARE(row.section('=', 0, 0) + '=' + QString::number(w.form.text4WidthTwips()) + ' ' +
+                         QString::number(w.form.text4HeightTwips()), row);
+        }
     }
 
-    void returnSendsTheLineFromAnyControl_data() {
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<bool>("sent");
-        QTest::newRow("input line") << "Text3" << int(Qt::Key_Return) << 0 << true;
-        QTest::newRow("keypad Enter on a button") << "Command1" << int(Qt::Key_Enter) << 0 << true;
-        QTest::newRow("output box, Shift") << "Text4" << int(Qt::Key_Return) << int(Qt::ShiftModifier) << true;
-        QTest::newRow("Ctrl") << "Text3" << int(Qt::Key_Return) << int(Qt::ControlModifier) << true;
-        QTest::newRow("another key") << "Text3" << int(Qt::Key_Escape) << 0 << false;
-    }
-    void returnSendsTheLineFromAnyControl() {
-        QFETCH(QString, focus);
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(bool, sent);
+    void returnSendsFromAnyControlAndUpDownRecall() {
         Window w;
         QVERIFY(startServer(w.form, 0));
         Peer alice(quint16(w.form.Winsock1(0).LocalPort()));
         QVERIFY(waitUntil([&] { return w.form.socketCount == 1; }));
         w.form.show();
-        w.form.Text3->setText(QStringLiteral("hello"));
-        QWidget* target = w.form.findChild<QWidget*>(focus);
-        target->setFocus();
-        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QVERIFY(alice.expect(sent ? "SERVER: hello" : "", 300) && alice.take(30).isEmpty());
-        QCOMPARE(w.form.Text3->text(), sent ? QString() : QStringLiteral("hello"));
-    }
-
-    void aHeldReturnSendsOnceAndUpDownRecallLines() {
-        Window w;
-        QVERIFY(startServer(w.form, 0));
-        Peer alice(quint16(w.form.Winsock1(0).LocalPort()));
-        QVERIFY(waitUntil([&] { return w.form.socketCount == 1; }));
-        w.form.show();
-        // The window system repeats a held key as releases and presses with the same time stamps.
-        const auto key = [&](QEvent::Type type, ulong time) {
-            QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-            event.setTimestamp(time);
-            QApplication::sendEvent(w.form.Text3, &event);
-        };
-        w.form.Text3->setFocus();
-        w.form.Text3->setText(QStringLiteral("held"));
-        key(QEvent::KeyPress, 1000);
-        for (ulong t = 1500; t < 1600; t += 30) key(QEvent::KeyRelease, t), key(QEvent::KeyPress, t);
-        key(QEvent::KeyRelease, 2000);
-        QVERIFY(alice.expect("SERVER: held") && alice.take(100).isEmpty());
+        const std::tuple<const char*, Qt::Key, Qt::KeyboardModifiers, bool> keys[] = { // focus, key, modifiers, sent?
+            {"Text3", Qt::Key_Return, Qt::NoModifier, true}, {"Command1", Qt::Key_Enter, Qt::NoModifier, true},
+            {"Text4", Qt::Key_Return, Qt::ShiftModifier, true}, {"Text3", Qt::Key_Return, Qt::ControlModifier, true},
+            {"Text3", Qt::Key_Escape, Qt::NoModifier, false}};
+        for (auto [focus, key, modifiers, sent] : keys) {
+            w.form.Text3->setText(QStringLiteral("hello"));
+            QWidget* target = w.form.findChild<QWidget*>(focus);
+            target->setFocus();
+            QTest::keyClick(target, key, modifiers);
+            QVERIFY2(alice.expect(sent ? "SERVER: hello" : "", 300) && alice.take(30).isEmpty(), focus);
+            QCOMPARE(w.form.Text3->text(), sent ? QString() : QStringLiteral("hello"));
+        }
         for (const char* line : {"two", "three"}) w.type(QString::fromLatin1(line));
         w.form.Text3->setText(QStringLiteral("draft"));
         QStringList shown;
         for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down})
             QTest::keyClick(w.form.Text3, k), shown << w.form.Text3->text();
-        QCOMPARE(shown, (QStringList{"three", "two", "held", "held", "two", "three", "draft", "draft"}));
+        QCOMPARE(shown, (QStringList{"three", "two", "hello", "hello", "two", "three", "draft", "draft"}));
     }
 
     void outputBoxStartsAfreshPast25000() {
@@ -277,54 +248,47 @@ private slots:
         QVERIFY(!w.form.settingsDialog.settingsValid && w.fresh().isEmpty());
     }
 
-    void dialogRefusals_data() {
+    void startFailures_data() {
         QTest::addColumn<QString>("maximum");
+        QTest::addColumn<bool>("portInUse");
+        QTest::addColumn<bool>("afterAStart");
         QTest::addColumn<QString>("box");
-        QTest::newRow("letters") << "ten" << "Cannot apply settings.\r\nTry something like that: Port=9843 and Max=10";
-        QTest::newRow("negative") << "-1" << "Error while starting server at port 0\r\nError Nr.: 9\r\nLast Dll Error: 0\r\n\r\n"
-                                             "Subscript out of range\r\n\r\nHelp:\r\nError unknown.";
+        const QString inUse = QStringLiteral("Error while starting server at port {port}\r\nError Nr.: 10048\r\nLast Dll Error: 0"
+                                             "\r\n\r\nAddress in use\r\n\r\nHelp:\r\nAddress already in use. ");
+        QTest::newRow("letters") << "ten" << false << false << "Cannot apply settings.\r\nTry something like that: Port=9843 and Max=10";
+        QTest::newRow("negative") << "-1" << false << false << "Error while starting server at port 0\r\nError Nr.: 9\r\n"
+                                                              "Last Dll Error: 0\r\n\r\nSubscript out of range\r\n\r\nHelp:\r\nError unknown.";
+        QTest::newRow("port in use") << "10" << true << false << inUse;
+        QTest::newRow("port in use after a start: the role stays") << "10" << true << true << inUse;
     }
-    void dialogRefusals() {
+    void startFailures() {
         QFETCH(QString, maximum);
+        QFETCH(bool, portInUse);
+        QFETCH(bool, afterAStart);
         QFETCH(QString, box);
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
         Window w;
+        QVERIFY(!afterAStart || startServer(w.form, 0));
+        if (afterAStart) modals().button(QStringLiteral("Yes"));
         modals().dialog([&](QDialog& d) {
-            modals().setText("Text2", maximum);
+            Modals::setText("Text2", maximum);
             modals().button(QStringLiteral("OK"));
             Modals::click(d, "OK");
             if (!d.isVisible()) return;
             QCOMPARE(d.findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), maximum);
             d.reject();
         });
+        if (portInUse) w.form.parleonPort = other.serverPort();
+        w.fresh();
         w.form.Command3_Click();
-        QCOMPARE(modals().boxes.size(), size_t(1));
-        QCOMPARE(modals().boxes[0].text, box);
-        QCOMPARE(modals().boxes[0].icon, int(QMessageBox::Warning));
-        QVERIFY(!w.form.isServer);
+        QCOMPARE(modals().boxes.size(), size_t(afterAStart ? 2 : 1));
+        QVERIFY2(modals().boxes.back().text.startsWith(box.replace("{port}", QString::number(other.serverPort()))),
+                 qPrintable(modals().boxes.back().text));
+        QCOMPARE(modals().boxes.back().icon, int(QMessageBox::Warning));
+        QCOMPARE(w.form.isServer, afterAStart);
         QCOMPARE(w.form.Winsock1(0).State(), SocketState::Closed);
-    }
-
-    void portInUseBeforeAndAfterAStart() {
-        QTcpServer other;
-        QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
-        Window w;
-        modals().dialog([](QDialog& d) { Modals::click(d, "OK"); });
-        modals().button(QStringLiteral("OK"));
-        w.form.parleonPort = other.serverPort();
-        w.form.Command3_Click();
-        const QString failure = QStringLiteral("Error while starting server at port %1\r\nError Nr.: 10048\r\n").arg(other.serverPort());
-        QVERIFY(modals().boxes.back().text.startsWith(failure));
-        QVERIFY(modals().boxes.back().text.contains(QStringLiteral("Help:\r\nAddress already in use. ")));
-        QVERIFY(!w.form.isServer && w.fresh().endsWith(QStringLiteral("Address in use\r\n")));
-        // After a good start the failure keeps the role: nothing more is closed.
-        QVERIFY(startServer(w.form, 0));
-        modals().button(QStringLiteral("Yes"));
-        modals().dialog([](QDialog& d) { Modals::click(d, "OK"); });
-        modals().button(QStringLiteral("OK"));
-        w.form.parleonPort = other.serverPort();
-        w.form.Command3_Click();
-        QVERIFY(modals().boxes.back().text.startsWith(failure));
-        QVERIFY(w.form.isServer);
+        QCOMPARE(w.fresh().endsWith(QStringLiteral("Address in use\r\n")), portInUse);
     }
 
     void aClientArrivingDuringARestartIsNotLeftBehind() {
@@ -348,6 +312,100 @@ private slots:
         after.send("nickName=after");
         QVERIFY(after.expect(">>> Wellcome to Parleon V.0.2 <<<\r\nList of online Clients:\r\n01. after\r\n"));
         QVERIFY(modals().boxes.size() == 1);
+    }
+
+    void startUpReadsTheSettingsFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("loaded");
+        QTest::addColumn<QByteArray>("written");
+        const QString safe = QStringLiteral("File 'ParleonConfig.dat' not found.\r\nLoading safe settings.\r\n");
+        QTest::newRow("no file") << QByteArray() << safe + Defaults.arg(QString()) << QByteArray("9843\r\n10\r\n127\r\n0\r\n0\r\n1\r\n\"\"\r\n20\r\n");
+        QTest::newRow("eight lines; more are dropped") << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\nmore\r\n")
+                                                       << "4000 3 10.0.0.7 [alice, the 1st] 5 /3" << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\n");
+        QTest::newRow("commas, blanks, LF, no last line end") << QByteArray("  1, 2,\t3\n4\n5\n6\n \"n m\"\n7") << "1 2 3.4.5.6 [n m] 7 /2" << QByteArray();
+        QTest::newRow("text after a closing quote") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"ab\"c\"\r\n8\r\n") << "1 2 3.4.5.6 [ab] 8 /2" << QByteArray();
+        QTest::newRow("negatives are taken as they are") << QByteArray("-5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n\"\"\r\n-3\r\n") << "-5 0 0.0.0.0 [] -3 /0" << QByteArray();
+        QTest::newRow("seven values: the nick read stays") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"bob\"\r\n") << safe + Defaults.arg("bob") << QByteArray();
+        QTest::newRow("byte 256") << QByteArray("1\r\n2\r\n256\r\n0\r\n0\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("byte -1") << QByteArray("1\r\n2\r\n0\r\n0\r\n-1\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("maximum -1 cannot size the table") << QByteArray("1\r\n-1\r\n1\r\n1\r\n1\r\n1\r\n\"carol\"\r\n20\r\n") << safe + Defaults.arg("carol") << QByteArray();
+        QTest::newRow("a maximum no program could hold") << QByteArray("1\r\n2147483647\r\n1\r\n1\r\n1\r\n1\r\n\"d\"\r\n2\r\n") << safe + Defaults.arg("d") << QByteArray();
+        QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n10\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("no digits") << QByteArray("1\r\nabc\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("unterminated quote") << QByteArray("1\r\n2\r\n1\r\n1\r\n1\r\n1\r\n\"abc\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("eight values, then megabytes") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"z\"\r\n7\r\n") + QByteArray(8 << 20, '"')
+                                                      << "1 2 3.4.5.6 [z] 7 /2" << QByteArray();
+    }
+    void startUpReadsTheSettingsFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, loaded);
+        QFETCH(QByteArray, written);
+        ProgramFolder folder;
+        if (!file.isEmpty()) folder.write(file);
+        {
+            Form1 form;
+            QCOMPARE(form.outputText() + state(form), loaded);
+            QVERIFY(form.close());
+        }
+        if (!written.isEmpty()) QCOMPARE(folder.read(), written);
+    }
+
+    void numbersAsTheDialogsAndTheFileReadThem() {
+        const QStringList rows = {"12", " \t12 ", "+7", "-7", "2.5=2", "3.5=4", "2.51=3", "2.49=2", "-2.5=-2", "-3.5=-4", ".5=0",
+                                  "7.=7", "2147483647", "-2147483648", "2147483648=-", "-2147483649=-", "2147483647.5=-", "=-",
+                                  " =-", "+=-", "1e3=-", "1 2=-", "12a=-", "１２=-", "--1=-"};
+        for (const QString& row : rows) {
+            const std::optional<qint32> value = platform::toLong(row.section('=', 0, 0));
+            const QString expected = row.contains('=') ? row.section('=', 1) : QString::number(row.trimmed().toInt());
+            QCOMPARE(value ? QString::number(*value) : QStringLiteral("-"), expected);
+        }
+    }
+
+    void theReport() {
+        // A client's connection closes; a server's sockets stay as they are; a number may have no help.
+        for (const auto& [server, number, help] : {std::tuple(false, 10061, "Connection refused. "),
+                                                   std::tuple(true, 10054, "Connection reset by peer. "),
+                                                   std::tuple(true, 10059, "Error unknown.")}) {
+            Window w;
+            QTcpServer listener;
+            QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
+            if (server) QVERIFY(startServer(w.form, 0));
+            else w.form.Winsock1(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort());
+            QVERIFY(waitUntil([&] { return w.form.Winsock1(0).State() > SocketState::Open; }));
+            w.fresh();
+            Err().set(number, QStringLiteral("what happened"));
+            Err().lastDllError = 77;
+            // The description printed is read after the box has closed.
+            modals().box([](QDialog& box) { Err().description = QStringLiteral("read again"), box.accept(); });
+            w.form.errorHandler(QStringLiteral("Error while doing it"));
+            QCOMPARE(modals().boxes.back().text, QStringLiteral("Error while doing it\r\nError Nr.: %1\r\nLast Dll Error: 77\r\n\r\n"
+                                                                "what happened\r\n\r\nHelp:\r\n").arg(number) +
+                                                     getErrorText(number));
+            QVERIFY(getErrorText(number).startsWith(QLatin1String(help)));
+            QCOMPARE(modals().boxes.back().icon, int(QMessageBox::Warning));
+            QCOMPARE(w.fresh(), QStringLiteral("read again\r\n"));
+            QCOMPARE(w.form.Winsock1(0).State(), server ? SocketState::Listening : SocketState::Closed);
+            QVERIFY(Err().number == 0 && Err().description.isEmpty() && Err().lastDllError == 0);
+        }
+    }
+
+    void aFailedLookupIsReportedAndNamedUnknown() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
+        Window w;
+        QCOMPARE(w.form.getHostName(QStringLiteral("127.0.0.1")), QStringLiteral("localhost"));
+        quint32 asked = 0;
+        setReverseLookupForTests([&](quint32 address) {
+            asked = address;
+            return ReverseLookupResult{nullptr, 11004};
+        });
+        w.fresh();
+        modals().button(QStringLiteral("OK"));
+        QCOMPARE(w.form.getHostName(QStringLiteral("not an address")), QStringLiteral("(unknown)"));
+        QCOMPARE(asked, 0xffffffffu);
+        QVERIFY(modals().boxes.back().text.startsWith(QStringLiteral("Error while getting Host-Name\r\nError Nr.: 11004\r\n"
+                                                                     "Last Dll Error: 11004\r\n\r\nCannot resolve IP-Address to Host-Name.\r\n")));
+        QCOMPARE(w.fresh(), QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n"));
+        QCOMPARE(Err().lastDllError, 0);
     }
 };
 

@@ -6,13 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTcpServer>
-#include <QTest>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -184,6 +178,19 @@ Peer::End Peer::waitEnd(int timeoutMs) {
 }
 
 void Peer::shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
+
+StalledListener::StalledListener() : m_listener(socket(AF_INET, SOCK_STREAM, 0)), m_filler(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+    listen(m_listener, 0);
+    getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), length); // the one connection the queue holds
+}
+StalledListener::~StalledListener() { ::close(m_filler), ::close(m_listener); }
 
 bool startServer(Form1& form, quint16 port, const QString& maxClients) {
     form.parleonPort = port;

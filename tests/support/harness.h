@@ -2,11 +2,15 @@
 
 #include "main_window/form1.h"
 
-#include <QByteArray>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QTest>
 #include <deque>
 #include <functional>
 
@@ -88,6 +92,18 @@ public:
 private:
     void pump();
     int m_fd = -1;
+};
+
+// A loopback port whose listener's accept queue is full, so that a connection attempt to it never
+// completes: the system drops its handshake and the attempt stays in "connecting".
+class StalledListener {
+public:
+    StalledListener();
+    ~StalledListener();
+    quint16 port = 0;
+
+private:
+    int m_listener, m_filler;
 };
 
 // Starts a server on the form, confirming the settings dialog with the given maximum.
