@@ -3,30 +3,13 @@
 #include "harness.h"
 
 #include <QApplication>
-#include <QFile>
 
 using namespace testing;
 
 namespace {
-std::unique_ptr<Peer> join(quint16 port, const QByteArray& nick) {
-    auto peer = std::make_unique<Peer>(port);
-    peer->send("nickName=" + nick);
-    const QByteArray last = ". " + nick + "\r\n";
-    if (!peer->expect(">>> Wellcome") || !peer->waitFor(last)) return nullptr;
-    peer->received.remove(0, peer->received.indexOf(last) + last.size());
-    return peer;
-}
-qint64 residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
-
 // Run as a process of its own: joins and sends lines as fast as the server takes them.
 int flood(quint16 port, int seconds) {
-    auto peer = join(port, "flooder");
+    auto peer = joinAs(port, "flooder");
     if (!peer) return 1;
     const QByteArray lines = QByteArray("x").repeated(60).append("\r\n").repeated(1000);
     QElapsedTimer clock;
@@ -58,7 +41,7 @@ private slots:
     }
 
     void aHugeLineDoesNotHoldUpTheOthers() {
-        auto xavier = join(port, "xavier"), alice = join(port, "alice"), bob = join(port, "bob");
+        auto xavier = joinAs(port, "xavier"), alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
         QVERIFY(xavier && alice && bob);
         QVERIFY(alice->expect(">>> bob has joined <<<") && xavier->take(50).size() > 0);
         // As much of 4 MiB as the system takes at once, then a line from alice, while bob reads.
@@ -80,10 +63,10 @@ private slots:
 
     void aFloodFromAnotherProcessCutsNobodyOff() {
         std::vector<std::unique_ptr<Peer>> polite;
-        for (const char* nick : {"pia", "pat", "pim"}) polite.push_back(join(port, nick));
+        for (const char* nick : {"pia", "pat", "pim"}) polite.push_back(joinAs(port, nick));
         QProcess flooder;
         flooder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--flood"), QString::number(port), QStringLiteral("3")});
-        const qint64 before = residentKb();
+        const qint64 before = statusKb("VmRSS:");
         QVERIFY(waitUntil([&] { return !server.form.clientSlots.isNameFree(QStringLiteral("flooder")); }));
         QByteArrayList got(3);
         // The polite ones say a line now and then, and read all the while.
@@ -102,11 +85,11 @@ private slots:
             QCOMPARE(got[p].count("line"), 20);
             QCOMPARE(polite[p]->end, Peer::End::Open);
         }
-        QVERIFY2(residentKb() - before < 64 * 1024, qPrintable(QString::number(residentKb() - before)));
+        QCOMPARE_LT(statusKb("VmRSS:") - before, 64 * 1024);
     }
 
     void churnLosesNoLineAndRefusesNobodyBelowTheLimit() {
-        auto observer = join(port, "observer");
+        auto observer = joinAs(port, "observer");
         QVERIFY(observer);
         std::vector<std::pair<std::unique_ptr<Peer>, bool>> churners(20); // a peer, and whether its line is out
         int started = 0, sent = 0;
@@ -132,7 +115,7 @@ private slots:
     }
 
     void aClientThatStopsReadingIsCutAndNobodyStalls() {
-        auto alice = join(port, "alice"), bob = join(port, "bob"), slow = join(port, "slow");
+        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob"), slow = joinAs(port, "slow");
         QVERIFY(alice && bob && slow);
         const QByteArray chunk(256 * 1024, 'z');
         QByteArray atAlice;

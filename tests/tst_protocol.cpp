@@ -40,23 +40,19 @@ public:
         Form1& f = server.form;
         switch (s.size() > 1 && std::isupper(id) ? s.at(1) : id) {
         case '+':
-        case '*':
-        case '=': {
+        case '*': {
             peers[id] = std::make_unique<Peer>(port());
-            if (s.at(1) == '*') return true;
             const QString accepted = QStringLiteral(" Port=%1\r\n").arg(peers[id]->localPort());
-            if (!waitUntil([&] { return f.outputText().mid(server.mark).contains(accepted); })) return fail(s, "not accepted");
-            if (s.at(1) == '+') return true;
-            peers[id]->send("nickName=" + arg);
-            if (!peers[id]->expect(W) || !peers[id]->waitFor(". " + arg + "\r\n")) return fail(s, "not welcomed");
-            peers[id]->received.clear();
+            return s.at(1) == '*' || waitUntil([&] { return f.outputText().mid(server.mark).contains(accepted); }) || fail(s, "not accepted");
+        }
+        case '=':
+            if (!(peers[id] = joinAs(port(), arg))) return fail(s, "not welcomed");
             for (char other : joined)
                 if (!peers[other]->expect(">>> " + arg + " has joined <<<")) return fail(s, "no notice");
             joined.push_back(id);
             waitUntil([&] { return f.outputText().endsWith(QString::fromUtf8("nickName=" + arg + "\r\n")); });
             server.fresh();
             return true;
-        }
         case '>': return peers[id]->send(arg), true;
         case '<': return peers[id]->expect(arg) || fail(s, peers[id]->received.left(200));
         case '!': return peers[id]->waitEnd() == Peer::End::Fin || fail(s, "no FIN");

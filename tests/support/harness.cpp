@@ -179,6 +179,22 @@ Peer::End Peer::waitEnd(int timeoutMs) {
 
 void Peer::shutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
 
+std::unique_ptr<Peer> joinAs(quint16 port, const QByteArray& nick) {
+    auto peer = std::make_unique<Peer>(port);
+    peer->send("nickName=" + nick);
+    const QByteArray last = ". " + nick + "\r\n";
+    if (!peer->expect(">>> Wellcome") || !peer->waitFor(last)) return nullptr;
+    peer->received.remove(0, peer->received.indexOf(last) + last.size());
+    return peer;
+}
+
+qint64 statusKb(const char* field, qint64 pid) {
+    QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    const QByteArray all = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = all.indexOf(field);
+    return at < 0 ? -1 : all.mid(at + qstrlen(field)).split('\n').first().trimmed().split(' ').first().toLongLong();
+}
+
 StalledListener::StalledListener() : m_listener(socket(AF_INET, SOCK_STREAM, 0)), m_filler(socket(AF_INET, SOCK_STREAM, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -94,6 +94,11 @@ private:
     int m_fd = -1;
 };
 
+// A peer that has joined under this nick name, its welcome and list taken; null if not welcomed.
+std::unique_ptr<Peer> joinAs(quint16 port, const QByteArray& nick);
+// A figure in kB from a process's /proc status ("VmRSS:", "VmHWM:"); the test's own by default.
+qint64 statusKb(const char* field, qint64 pid = 0);
+
 // A loopback port whose listener's accept queue is full, so that a connection attempt to it never
 // completes: the system drops its handshake and the attempt stays in "connecting".
 class StalledListener {
