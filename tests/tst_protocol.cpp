@@ -139,6 +139,10 @@ private slots:
              "D>nickName=dave", "D<" W "01. alice\r\n02. dave\r\n03. carol\r\n", "A<>>> dave has joined <<<",
              "C<>>> dave has joined <<<",
              ":" CLOSED "|+D|alice: listNames|SERVER: all|__FREE__: nickName=dave", "@[alice][dave][carol]"});
+        row("a newcomer in a reused slot keeps it when the next one arrives", "10",
+            {"A=alice", "B=bob", "E=eve", "B-", "A<>>> bob has left <<<", "E<>>> bob has left <<<", "C+", "D+",
+             "@[alice][__FREE__][eve][]", "C>nickName=carol", "C<" W "01. alice\r\n02. carol\r\n03. eve\r\n04. \r\n",
+             "A<>>> carol has joined <<<", "E<>>> carol has joined <<<", "D<>>> carol has joined <<<", "@[alice][carol][eve][]"});
         row("the top slot is removed; a free slot below it stays", "10",
             {"A=alice", "B=bob", "C=carol", "B-", "A<>>> bob has left <<<", "C<>>> bob has left <<<", "C-",
              "A<>>> carol has left <<<", "@[alice][__FREE__]"});
