@@ -57,7 +57,8 @@ public:
         case '<': return peers[id]->expect(arg) || fail(s, peers[id]->received.left(200));
         case '!': return peers[id]->waitEnd() == Peer::End::Fin || fail(s, "no FIN");
         case '-': return peers[id]->shutdownWrite(), std::erase(joined, id), true;
-        case '#': return server.type(QString::fromUtf8(s.mid(1))), true;
+        // Typed and sent at once, before the program sees any other event.
+        case '#': return f.Text3->setText(QString::fromUtf8(s.mid(1))), f.Form_KeyUp(13, 0), true;
         case '?': return server.form.Command1_Click(), true;
         case '~': return QTest::qWait(s.mid(1).toInt()), true;
         case ':': return output(QString::fromUtf8(s.mid(1)));
