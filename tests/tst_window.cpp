@@ -141,6 +141,12 @@ private slots:
             QVERIFY2(alice.expect(sent ? "SERVER: hello" : "", 300) && alice.take(30).isEmpty(), focus);
             QCOMPARE(w.form.Text3->text(), sent ? QString() : QStringLiteral("hello"));
         }
+        // A box closed by the Return press leaves the release to the window: nothing is sent.
+        w.form.Text3->setText(QStringLiteral("hello"));
+        modals().box([](QDialog& box) { QTest::keyPress(&box, Qt::Key_Return); });
+        w.form.Command2_Click();
+        QTest::keyRelease(w.form.Text3, Qt::Key_Return);
+        QVERIFY(alice.take(100).isEmpty() && modals().boxes.size() == 1);
         for (const char* line : {"two", "three"}) w.type(QString::fromLatin1(line));
         w.form.Text3->setText(QStringLiteral("draft"));
         QStringList shown;
