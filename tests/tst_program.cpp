@@ -193,7 +193,13 @@ private slots:
         QCOMPARE_LT(statusKb("VmHWM:", program.process.processId()), 90 * 1024);
         program.process.terminate();
         QVERIFY(program.endsWell());
-        QCOMPARE(contentOf(user.filePath(QStringLiteral("Parleon/ParleonConfig.dat"))), settingsFile(port, "shipped"));
+        QFile own(user.filePath(QStringLiteral("Parleon/ParleonConfig.dat")));
+        QVERIFY(own.open(QIODevice::ReadWrite) && own.readAll() == settingsFile(port, "shipped"));
+        // From now on the user's own file is the one read.
+        const quint16 ownPort = freeTcpPort();
+        own.resize(0), own.write(settingsFile(ownPort, "own")), own.close();
+        program.start({"--server", "--headless"}, prefix);
+        QVERIFY(program.output("Server start OK on port " + QByteArray::number(ownPort) + ".\n"));
     }
 
     void realWindowAsServer() {
