@@ -110,17 +110,18 @@ private slots:
         const std::tuple<QStringList, int, QByteArray> rows[] = { // arguments, exit status, what it says
             {{"--help"}, 0, "Usage: parleon [options]\n"}, // without a display
             {{"--version"}, 0, "parleon 0.3.2\n"},
-            {{"--bogus"}, 2, "parleon: Unknown option 'bogus'.\n"},
-            {{"--server", "--port", "70000"}, 2, "--port: '70000' is not a port"},
-            {{"--server", "--max-clients", "x"}, 2, "--max-clients: 'x' is not"},
-            {{"--port", "5"}, 2, "go with --server"}};
+            {{"--bogus"}, 2, "parleon: Unknown option 'bogus'.\nTry 'parleon --help' for more information.\n"},
+            {{"extra"}, 2, "parleon: Unexpected argument 'extra'.\n"},
+            {{"--server", "--port", "70000"}, 2, "parleon: --port: '70000' is not a port from 0 to 65535.\n"},
+            {{"--server", "--max-clients", "x"}, 2, "parleon: --max-clients: 'x' is not a number of clients from 0 up.\n"},
+            {{"--port", "5"}, 2, "parleon: --headless, --port and --max-clients go with --server.\n"}};
         for (const auto& [arguments, status, says] : rows) {
             Program program;
             program.start(arguments);
             QVERIFY(program.process.waitForFinished(10000));
             QCOMPARE(program.process.exitCode(), status);
             const QByteArray said = status ? program.process.readAllStandardError() : program.process.readAllStandardOutput();
-            QVERIFY2(said.startsWith(says) || said.contains(says), said.constData());
+            QVERIFY2(said.startsWith(says), said.constData());
         }
     }
 
