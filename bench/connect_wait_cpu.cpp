@@ -1,7 +1,6 @@
 // How much CPU a client spends waiting for a connection that never completes.
 // Prints one JSON line: the wait's wall time, its CPU time and the share of one core.
 #include "harness.h"
-#include "stalled_listener.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,7 +23,7 @@ int main(int argc, char* argv[]) {
     testing::StalledListener stalled;
     testing::Window client;
     client.form.connectTimeout = waitSeconds;
-    client.form.parleonPort = stalled.port();
+    client.form.parleonPort = stalled.port;
     testing::Modals::instance().dialog([](QDialog& dialog) {
         testing::Modals::instance().setText("Text1", QStringLiteral("bench"));
         dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
