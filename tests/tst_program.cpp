@@ -32,11 +32,11 @@ public:
         return env;
     }
     // Runs a tool on this display; returns its output, trimmed.
-    QString run(const QString& tool, const QStringList& arguments) const {
+    QString run(const QString& tool, const QStringList& arguments, int timeoutMs = 10000) const {
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(tool, arguments);
-        process.waitForFinished(10000);
+        process.waitForFinished(timeoutMs);
         return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
     }
     // The first visible window whose title matches the pattern, waiting for it.
@@ -60,8 +60,10 @@ private:
         m_display = ':' + QString::fromLatin1(number.trimmed());
         m_windowManager.setProcessEnvironment(environment());
         m_windowManager.start(QStringLiteral("openbox"), {});
-        // The window manager is there once it answers for itself.
-        return waitUntil([&] { return !run(QStringLiteral("wmctrl"), {"-m"}).isEmpty(); }, 60000);
+        // The window manager is there once it answers for itself; one that has died, or holds the
+        // display without answering, is given up for the retry.
+        const auto alive = [this] { return m_windowManager.state() != QProcess::NotRunning; };
+        return waitUntil([&] { return !alive() || !run(QStringLiteral("wmctrl"), {"-m"}, 2000).isEmpty(); }, 30000) && alive();
     }
     void stop() {
         for (QProcess* process : {&m_windowManager, &m_xvfb}) process->kill(), process->waitForFinished(3000);
