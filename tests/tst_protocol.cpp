@@ -204,6 +204,7 @@ private slots:
         QTest::addColumn<QByteArrayList>("reads"); // "" stands for the hold time passing
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("UTF-8") << QByteArrayList{"gr\xc3\xbc\xc3\x9f", "\xf0\x9f\x98\x80"} << QStringList{"grüß", "😀"};
+        QTest::newRow("UTF-8 at the top of each range") << QByteArrayList{"\xc2\xbf\xed\x9f\xbf\xf4\x8f\xbf\xbf"} << QStringList{"¿\ud7ff\U0010ffff"};
         QTest::newRow("8-bit text, once no continuation comes") << QByteArrayList{"caf\xe9", ""} << QStringList{"café"};
         QTest::newRow("a read that does not continue stands apart") << QByteArrayList{"nick\xc3", "nickName=x"} << QStringList{"nickÃ", "nickName=x"};
         QTest::newRow("the next read carries the held bytes") << QByteArrayList{"\xc3", "\xbc" "ber"} << QStringList{"über"};
