@@ -55,7 +55,8 @@ public:
             return true;
         case '>': return peers[id]->send(arg), true;
         case '<': return peers[id]->expect(arg) || fail(s, peers[id]->received.left(200));
-        case '!': return peers[id]->waitEnd() == Peer::End::Fin || fail(s, "no FIN");
+        // At once, not when a lingering connection is finally dropped two seconds later.
+        case '!': return peers[id]->waitEnd(1500) == Peer::End::Fin || fail(s, "no FIN");
         case '-': return peers[id]->shutdownWrite(), std::erase(joined, id), true;
         // Typed and sent at once, before the program sees any other event.
         case '#': return f.Text3->setText(QString::fromUtf8(s.mid(1))), f.Form_KeyUp(13, 0), true;
