@@ -13,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 
 using namespace testing;
 
@@ -77,6 +78,7 @@ private slots:
                  "aab1c8eb886b5c3770753905cdd7e9a21702f8b9");
         for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
             QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
+        QCOMPARE(w.form.Text4->verticalScrollBar()->isVisible(), true); // even with nothing to scroll
         QCOMPARE(accessible(w.form), "Start Server / Run as chat server on this computer | Help / Show help and, on a server, "
                                      "its figures | Connect to Server / Run as chat client of a server | Message / Type a line and "
                                      "press Return to send it; Up and Down recall sent lines | Chat output / Everything received "
