@@ -79,6 +79,7 @@ private slots:
         for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
             QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
         QCOMPARE(w.form.Text4->verticalScrollBar()->isVisible(), true); // even with nothing to scroll
+        QCOMPARE(w.form.windowIcon().pixmap(32).toImage(), programIconPixmap(32).toImage());
         QCOMPARE(accessible(w.form), "Start Server / Run as chat server on this computer | Help / Show help and, on a server, "
                                      "its figures | Connect to Server / Run as chat client of a server | Message / Type a line and "
                                      "press Return to send it; Up and Down recall sent lines | Chat output / Everything received "
