@@ -257,47 +257,41 @@ private slots:
         QVERIFY(!w.form.settingsDialog.settingsValid && w.fresh().isEmpty());
     }
 
-    void startFailures_data() {
-        QTest::addColumn<QString>("maximum");
-        QTest::addColumn<bool>("portInUse");
-        QTest::addColumn<bool>("afterAStart");
-        QTest::addColumn<QString>("box");
+    void startFailures() {
         const QString inUse = QStringLiteral("Error while starting server at port {port}\r\nError Nr.: 10048\r\nLast Dll Error: 0"
                                              "\r\n\r\nAddress in use\r\n\r\nHelp:\r\nAddress already in use. ");
-        QTest::newRow("letters") << "ten" << false << false << "Cannot apply settings.\r\nTry something like that: Port=9843 and Max=10";
-        QTest::newRow("negative") << "-1" << false << false << "Error while starting server at port 0\r\nError Nr.: 9\r\n"
-                                                              "Last Dll Error: 0\r\n\r\nSubscript out of range\r\n\r\nHelp:\r\nError unknown.";
-        QTest::newRow("port in use") << "10" << true << false << inUse;
-        QTest::newRow("port in use after a start: the role stays") << "10" << true << true << inUse;
-    }
-    void startFailures() {
-        QFETCH(QString, maximum);
-        QFETCH(bool, portInUse);
-        QFETCH(bool, afterAStart);
-        QFETCH(QString, box);
-        QTcpServer other;
-        QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
-        Window w;
-        QVERIFY(!afterAStart || startServer(w.form, 0));
-        if (afterAStart) modals().button(QStringLiteral("Yes"));
-        modals().dialog([&](QDialog& d) {
-            Modals::setText("Text2", maximum);
-            modals().button(QStringLiteral("OK"));
-            Modals::click(d, "OK");
-            if (!d.isVisible()) return;
-            QCOMPARE(d.findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), maximum);
-            d.reject();
-        });
-        if (portInUse) w.form.parleonPort = other.serverPort();
-        w.fresh();
-        w.form.Command3_Click();
-        QCOMPARE(modals().boxes.size(), size_t(afterAStart ? 2 : 1));
-        QVERIFY2(modals().boxes.back().text.startsWith(box.replace("{port}", QString::number(other.serverPort()))),
-                 qPrintable(modals().boxes.back().text));
-        QCOMPARE(modals().boxes.back().icon, int(QMessageBox::Warning));
-        QCOMPARE(w.form.isServer, afterAStart);
-        QCOMPARE(w.form.Winsock1(0).State(), SocketState::Closed);
-        QCOMPARE(w.fresh().endsWith(QStringLiteral("Address in use\r\n")), portInUse);
+        const std::tuple<QString, bool, bool, QString> rows[] = { // maximum, port in use, after a start (the role stays), box
+            {"ten", false, false, "Cannot apply settings.\r\nTry something like that: Port=9843 and Max=10"},
+            {"-1", false, false, "Error while starting server at port 0\r\nError Nr.: 9\r\nLast Dll Error: 0\r\n\r\n"
+                                 "Subscript out of range\r\n\r\nHelp:\r\nError unknown."},
+            {"10", true, false, inUse},
+            {"10", true, true, inUse}};
+        for (auto [maximum, portInUse, afterAStart, box] : rows) {
+            modals().reset();
+            QTcpServer other;
+            QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
+            Window w;
+            QVERIFY(!afterAStart || startServer(w.form, 0));
+            if (afterAStart) modals().button(QStringLiteral("Yes"));
+            modals().dialog([&](QDialog& d) {
+                Modals::setText("Text2", maximum);
+                modals().button(QStringLiteral("OK"));
+                Modals::click(d, "OK");
+                if (!d.isVisible()) return;
+                QCOMPARE(d.findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), maximum);
+                d.reject();
+            });
+            if (portInUse) w.form.parleonPort = other.serverPort();
+            w.fresh();
+            w.form.Command3_Click();
+            QCOMPARE(modals().boxes.size(), size_t(afterAStart ? 2 : 1));
+            QVERIFY2(modals().boxes.back().text.startsWith(box.replace("{port}", QString::number(other.serverPort()))),
+                     qPrintable(modals().boxes.back().text));
+            QCOMPARE(modals().boxes.back().icon, int(QMessageBox::Warning));
+            QCOMPARE(w.form.isServer, afterAStart);
+            QCOMPARE(w.form.Winsock1(0).State(), SocketState::Closed);
+            QCOMPARE(w.fresh().endsWith(QStringLiteral("Address in use\r\n")), portInUse);
+        }
     }
 
     void aClientArrivingDuringARestartIsNotLeftBehind() {
