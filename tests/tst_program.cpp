@@ -72,10 +72,6 @@ private:
     QString m_display;
 };
 
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The program run from a folder of its own, with its own settings file, without a display unless
 // given one.

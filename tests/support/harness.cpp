@@ -36,8 +36,10 @@ void ProgramFolder::write(const QByteArray& content) const {
     QFile file(dir.filePath(settings::FileName));
     if (file.open(QIODevice::WriteOnly)) file.write(content);
 }
-QByteArray ProgramFolder::read() const {
-    QFile file(dir.filePath(settings::FileName));
+QByteArray ProgramFolder::read() const { return contentOf(dir.filePath(settings::FileName)); }
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

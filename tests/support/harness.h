@@ -19,6 +19,7 @@ namespace testing {
 // Spins the event loop until the condition holds or the time is up.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 quint16 freeTcpPort();
+QByteArray contentOf(const QString& path); // empty when there is no such file
 
 // A program folder of the test's own, so that settings files stay apart.
 struct ProgramFolder {
