@@ -2,9 +2,8 @@
 // Prints one JSON line: the wait's wall time, its CPU time and the share of one core.
 #include "harness.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -18,23 +17,18 @@ double cpuSeconds() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const int waitSeconds = argc > 1 ? std::atoi(argv[1]) : 20;
     testing::StalledListener stalled;
-    testing::Window client;
-    client.form.connectTimeout = waitSeconds;
-    client.form.parleonPort = stalled.port;
-    testing::Modals::instance().dialog([](QDialog& dialog) {
-        testing::Modals::instance().setText("Text1", QStringLiteral("bench"));
-        dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-    });
+    testing::Chat client;
+    client.session.connectTimeout = waitSeconds;
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = cpuSeconds();
-    client.form.Command2_Click();
+    testing::connectTo(client, stalled.port, QStringLiteral("bench"));
     const double cpu = cpuSeconds() - cpuBefore;
     const double seconds = double(wall.elapsed()) / 1000.0;
-    const bool timedOut = client.form.outputText().contains(QStringLiteral("ERROR: Connect timeout"));
+    const bool timedOut = client.output.contains(QStringLiteral("ERROR: Connect timeout"));
     std::printf("{\"wait_s\": %.2f, \"cpu_s\": %.3f, \"core_share_percent\": %.2f, \"timed_out\": %s}\n", seconds, cpu,
                 100.0 * cpu / seconds, timedOut ? "true" : "false");
     return timedOut ? 0 : 1;

@@ -2,10 +2,9 @@
 // TCP peers (connect, send arbitrary bytes, close, reset) against a server with three slots.
 // After every event the slot table must be consistent; at the end, with every peer gone, no slot
 // may be taken. Nothing may crash, and no error box may appear.
-#include "main_window/form1.h"
 #include "harness.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSet>
 #include <QTcpSocket>
 #include <cstdio>
@@ -17,8 +16,7 @@
 namespace {
 
 struct Server {
-    testing::ProgramFolder folder;
-    Form1 form;
+    testing::Chat chat;
     quint16 port = testing::freeTcpPort();
 };
 
@@ -34,7 +32,7 @@ void settle() {
 }
 
 void checkSlotTable(bool settled) {
-    Form1& form = server->form;
+    ChatSession& form = server->chat.session;
     if (form.socketCount > form.maxClients) fail("more slots than allowed");
     QSet<QString> names;
     for (int i = 1; i <= form.socketCount; ++i) {
@@ -48,17 +46,16 @@ void checkSlotTable(bool settled) {
         names.insert(tag);
     }
     if (settled && form.Winsock1.loadedCount() != form.socketCount + 1) fail("elements above the top slot");
-    if (!testing::Modals::instance().boxes.empty()) fail(qPrintable(testing::Modals::instance().boxes.front().text));
+    if (!testing::script().boxes.empty()) fail(qPrintable(testing::script().boxes.front().text));
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     // Never destroyed: the process ends with the fuzzer, and Qt must not be torn down under it.
-    new QApplication(*argc, *argv);
+    new QCoreApplication(*argc, *argv);
     server = new Server;
-    if (!testing::startServer(server->form, server->port, QStringLiteral("3")))
+    if (!testing::startServer(server->chat, server->port, 3))
         fail("the server did not start");
     return 0;
 }
@@ -92,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkSlotTable(false);
     }
     peers.clear();
-    for (int i = 0; i < 200 && server->form.clientSlots.countClients() != 0; ++i) settle();
-    if (server->form.clientSlots.countClients() != 0) fail("a slot stays taken after every peer left");
+    for (int i = 0; i < 200 && server->chat.server.clientSlots.countClients() != 0; ++i) settle();
+    if (server->chat.server.clientSlots.countClients() != 0) fail("a slot stays taken after every peer left");
     checkSlotTable(true);
     return 0;
 }

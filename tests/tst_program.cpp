@@ -3,6 +3,7 @@
 #include "harness.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -79,8 +80,10 @@ struct Program {
     QTemporaryDir folder;
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    explicit Program(const QByteArray& settings = {}) {
-        QFile::copy(QStringLiteral(PARLEON_EXECUTABLE), folder.filePath(QStringLiteral("parleon")));
+    QString name;
+    explicit Program(const QByteArray& settings = {}, const QString& executable = QStringLiteral(PARLEON_EXECUTABLE))
+        : name(QFileInfo(executable).fileName()) {
+        QFile::copy(executable, folder.filePath(name));
         QFile file(settingsPath());
         if (!settings.isEmpty() && file.open(QIODevice::WriteOnly)) file.write(settings);
         env.remove(QStringLiteral("DISPLAY"));
@@ -90,7 +93,7 @@ struct Program {
     QString settingsPath() const { return folder.filePath(QStringLiteral("ParleonConfig.dat")); }
     void start(const QStringList& arguments, QStringList prefix = {}) {
         process.setProcessEnvironment(env);
-        prefix << folder.filePath(QStringLiteral("parleon"));
+        prefix << folder.filePath(name);
         process.start(prefix.first(), prefix.mid(1) + arguments);
     }
     bool endsWell(int timeoutMs = 10000) {
@@ -123,9 +126,19 @@ private slots:
         }
     }
 
+    void headlessServerWithPeers_data() {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("linksWindowSystem");
+        QTest::newRow("parleon --server --headless") << PARLEON_EXECUTABLE << QStringList{"--server", "--headless"} << true;
+        QTest::newRow("parleon-server") << PARLEON_SERVER_EXECUTABLE << QStringList{} << false;
+    }
     void headlessServerWithPeers() {
-        Program program;
-        program.start({"--server", "--headless", "--port", "0", "--max-clients", "1"}); // the system's choice
+        QFETCH(QString, executable);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, linksWindowSystem);
+        Program program({}, executable);
+        program.start(arguments + QStringList{"--port", "0", "--max-clients", "1"}); // the system's choice
         QVERIFY(program.output("Server start OK on port ") && program.output(".\n"));
         const quint16 port = quint16(program.process.peek(4096).split(' ').last().chopped(2).toUInt());
         QVERIFY(port != 0);
@@ -137,12 +150,16 @@ private slots:
         alice.send("caf\xe9");
         QVERIFY(program.output("alice: café\n"));
         // A second copy cannot listen on the same port: its box goes to standard error, and it ends.
-        Program second;
-        second.start({"--server", "--headless", "--port", QString::number(port)});
+        Program second({}, executable);
+        second.start(arguments + QStringList{"--port", QString::number(port)});
         QVERIFY(second.process.waitForFinished(10000));
         QCOMPARE(second.process.exitCode(), 1);
         QVERIFY(second.process.readAllStandardError().contains(
             "parleon: Error while starting server at port " + QByteArray::number(port) + "\nparleon: Error Nr.: 10048\n"));
+        // The server on its own loads nothing of a window system.
+        const QByteArray maps = contentOf(QStringLiteral("/proc/%1/maps").arg(program.process.processId()));
+        QVERIFY(maps.contains("libQt6Network"));
+        QCOMPARE(maps.contains("libQt6Gui") || maps.contains("libQt6Widgets"), linksWindowSystem);
         program.process.terminate();
         QVERIFY(program.endsWell());
         QCOMPARE(alice.waitEnd(), Peer::End::Fin);
@@ -257,5 +274,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ProgramTest)
+QTEST_GUILESS_MAIN(ProgramTest)
 #include "tst_program.moc"

@@ -29,7 +29,7 @@ namespace {
 // peer holds bytes it was not meant to get.
 class Conversation {
 public:
-    Window server;
+    Chat server;
     std::map<char, std::unique_ptr<Peer>> peers;
     std::vector<char> joined;
     QString why;
@@ -37,20 +37,20 @@ public:
     bool step(const QByteArray& s) {
         const char id = s.at(0);
         const QByteArray arg = s.mid(2);
-        Form1& f = server.form;
+        Chat& f = server;
         switch (s.size() > 1 && std::isupper(id) ? s.at(1) : id) {
         case '+':
         case '*': {
             peers[id] = std::make_unique<Peer>(port());
             const QString accepted = QStringLiteral(" Port=%1\r\n").arg(peers[id]->localPort());
-            return s.at(1) == '*' || waitUntil([&] { return f.outputText().mid(server.mark).contains(accepted); }) || fail(s, "not accepted");
+            return s.at(1) == '*' || waitUntil([&] { return f.output.mid(server.mark).contains(accepted); }) || fail(s, "not accepted");
         }
         case '=':
             if (!(peers[id] = joinAs(port(), arg))) return fail(s, "not welcomed");
             for (char other : joined)
                 if (!peers[other]->expect(">>> " + arg + " has joined <<<")) return fail(s, "no notice");
             joined.push_back(id);
-            waitUntil([&] { return f.outputText().endsWith(QString::fromUtf8("nickName=" + arg + "\r\n")); });
+            waitUntil([&] { return f.output.endsWith(QString::fromUtf8("nickName=" + arg + "\r\n")); });
             server.fresh();
             return true;
         case '>': return peers[id]->send(arg), true;
@@ -59,8 +59,8 @@ public:
         case '!': return peers[id]->waitEnd(1500) == Peer::End::Fin || fail(s, "no FIN");
         case '-': return peers[id]->shutdownWrite(), std::erase(joined, id), true;
         // Typed and sent at once, before the program sees any other event.
-        case '#': return f.Text3->setText(QString::fromUtf8(s.mid(1))), f.Form_KeyUp(13, 0), true;
-        case '?': return server.form.Command1_Click(), true;
+        case '#': return f.type(QString::fromUtf8(s.mid(1))), true;
+        case '?': return server.session.Command1_Click(), true;
         case '~': return QTest::qWait(s.mid(1).toInt()), true;
         case ':': return output(QString::fromUtf8(s.mid(1)));
         case '@': return slotTable(QString::fromUtf8(s.mid(1)));
@@ -68,7 +68,7 @@ public:
         return fail(s, "unknown step");
     }
 
-    quint16 port() { return quint16(server.form.Winsock1(0).LocalPort()); }
+    quint16 port() { return server.port(); }
 
     bool output(const QString& lines) {
         QString expected;
@@ -77,16 +77,16 @@ public:
                             ? QStringLiteral("Connection accepted with:\r\n IP=127.0.0.1\r\n Name=localhost\r\n Port=%1\r\n")
                                   .arg(peers[line.at(1).toLatin1()]->localPort())
                             : QString(line).replace("{port}", QString::number(port()))
-                                      .replace("{since}", QLocale::system().toString(server.form.onlineSince, QLocale::ShortFormat)) +
+                                      .replace("{since}", QLocale::system().toString(server.server.onlineSince, QLocale::ShortFormat)) +
                                   "\r\n";
-        waitUntil([&] { return server.form.outputText().size() - server.mark >= expected.size(); }, 2000);
+        waitUntil([&] { return server.output.size() - server.mark >= expected.size(); }, 2000);
         const QString got = server.fresh();
         return got == expected || fail(":" + lines.toUtf8(), got.toUtf8());
     }
 
     // The slots' tags, and no element above the table but while a refusal is under way.
     bool slotTable(const QString& tags) {
-        Form1& f = server.form;
+        ChatSession& f = server.session;
         QString actual;
         waitUntil([&] {
             actual.clear();
@@ -105,7 +105,7 @@ public:
 
 } // namespace
 
-class ProtocolTest : public ModalTest {
+class ProtocolTest : public ScriptedTest {
     Q_OBJECT
 private slots:
     void conversation_data() {
@@ -195,7 +195,7 @@ private slots:
         QFETCH(QByteArrayList, steps);
         Conversation c;
         c.server.fresh();
-        QVERIFY(startServer(c.server.form, 0, maxClients));
+        QVERIFY(startServer(c.server, 0, maxClients.toInt()));
         for (const QByteArray& step : steps) QVERIFY2(c.step(step), qPrintable(c.why));
         QTest::qWait(30);
         for (auto& [id, peer] : c.peers) QVERIFY2(peer->take().isEmpty(), qPrintable(QStringLiteral("%1 got more").arg(id)));
@@ -260,5 +260,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ProtocolTest)
+QTEST_GUILESS_MAIN(ProtocolTest)
 #include "tst_protocol.moc"

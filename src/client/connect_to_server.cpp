@@ -1,11 +1,11 @@
-#include "main_window/form1.h"
+#include "chat_client.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 #include "platform/yield.h"
-#include "server/chat_protocol.h"
+#include "protocol/chat_protocol.h"
+#include "protocol/chat_session.h"
+#include "sockets/socket_state_text.h"
 
 #include <QElapsedTimer>
-#include <QLineEdit>
 
 namespace {
 // How long a yield of the connect wait may sleep when nothing is pending, so that the wait does
@@ -17,29 +17,32 @@ constexpr qint64 MinRefusalGraceMs = 100;
 constexpr qint64 RefusalGraceFactor = 4;
 } // namespace
 
-void Form1::Command2_Click() {
+ChatClient::ChatClient(ChatSession& session) : m_session(session) { session.setClient(*this); }
+
+void ChatClient::Command2_Click() {
     const bool completed = withErrorTrap(
-        *this, [this] { return QStringLiteral("Error while connecting to server ") + remoteHostIPOf(0); },
+        m_session, [this] { return QStringLiteral("Error while connecting to server ") + m_session.remoteHostIPOf(0); },
         [this] { connectToServer(); });
     // A failure inside the wait must not leave the window unclosable.
-    if (!completed) connecting = false;
+    if (!completed) m_session.connecting = false;
 }
 
-void Form1::connectToServer() {
-    SocketControl& root = Winsock1(0);
+void ChatClient::connectToServer() {
+    ChatSession& s = m_session;
+    SocketControl& root = s.Winsock1(0);
     if (root.State() != SocketState::Closed) {
-        if (isServer) {
-            platform::msgBox(this, QStringLiteral("Cannot connect. Server is running."), platform::MsgButtons::Ok,
-                             platform::MsgIcon::None);
+        if (s.isServer) {
+            s.view().msgBox(QStringLiteral("Cannot connect. Server is running."), platform::MsgButtons::Ok,
+                            platform::MsgIcon::None);
             return;
         }
-        const QString question = QStringLiteral("You are already connected to Server:\r\n") + serverHostName +
+        const QString question = QStringLiteral("You are already connected to Server:\r\n") + s.serverHostName +
                                  QStringLiteral("\r\n\r\nClose current connection?");
-        if (platform::msgBox(this, question, platform::MsgButtons::YesNo, platform::MsgIcon::None) !=
+        if (s.view().msgBox(question, platform::MsgButtons::YesNo, platform::MsgIcon::None) !=
             platform::MsgResult::Yes)
             return;
         root.Close();
-        printLine(QStringLiteral("Connection closed."));
+        s.printLine(QStringLiteral("Connection closed."));
         platform::doEvents();
     }
 
@@ -50,43 +53,42 @@ void Form1::connectToServer() {
 
     qint32 shownState = root.State();
     connectFailed = false;
-    rHostIP.clear();
+    s.rHostIP.clear();
     root.setLocalPort(0);
 
-    connectDialog.Show(*this);
-    if (!connectDialog.settingsValid || rHostIP.isEmpty()) return;
+    if (!s.view().showConnectDialog() || s.rHostIP.isEmpty()) return;
 
-    printLine(QStringLiteral("searching Server..."));
+    s.printLine(QStringLiteral("searching Server..."));
     platform::doEvents();
     if (superseded()) return;
-    serverHostName = getHostName(rHostIP);
+    s.serverHostName = s.getHostName(s.rHostIP);
     platform::doEvents();
     if (superseded()) return;
-    printLine(QStringLiteral(">>> Parleon Server is: ") + serverHostName + QStringLiteral(" <<<"));
+    s.printLine(QStringLiteral(">>> Parleon Server is: ") + s.serverHostName + QStringLiteral(" <<<"));
 
-    root.Connect(rHostIP, parleonPort);
+    root.Connect(s.rHostIP, s.parleonPort);
     const float startTime = platform::timer();
     QElapsedTimer connectTime;
     connectTime.start();
-    connecting = true;
+    s.connecting = true;
 
     qint32 dotCount = 0;
     bool closedMeanwhile = false;
     while (!closedMeanwhile) {
         if (root.State() != shownState) {
             shownState = root.State();
-            printLine(QString());
-            printText(socketStateText(shownState));
+            s.printLine(QString());
+            s.printText(socketStateText(shownState));
         }
         if (root.State() == SocketState::Connected) break;
-        if (static_cast<float>(startTime + static_cast<float>(connectTimeout)) < platform::timer()) break;
+        if (static_cast<float>(startTime + static_cast<float>(s.connectTimeout)) < platform::timer()) break;
         if (static_cast<float>(startTime + static_cast<float>(dotCount)) < platform::timer()) {
             ++dotCount;
-            printText(QStringLiteral("."));
+            s.printText(QStringLiteral("."));
         }
         // Yield, sleeping while nothing happens, until the next dot or the time-out is due or the
         // state changes: both keep to the second, and a new state shows at once.
-        const float due = startTime + static_cast<float>(qMin(dotCount, connectTimeout));
+        const float due = startTime + static_cast<float>(qMin(dotCount, s.connectTimeout));
         while (platform::timer() <= due && root.State() == shownState) {
             platform::doEventsWaiting(YieldWaitMs);
             if (superseded()) return;
@@ -95,10 +97,10 @@ void Form1::connectToServer() {
     }
     const qint64 connectMs = connectTime.elapsed();
 
-    connecting = false;
-    printLine(QString());
-    if (exitPending) {
-        close();
+    s.connecting = false;
+    s.printLine(QString());
+    if (s.exitPending) {
+        s.view().close();
         return;
     }
     if (root.State() == SocketState::Connected) {
@@ -115,18 +117,17 @@ void Form1::connectToServer() {
                  grace.elapsed() < graceMs);
         // Refused, or the connection already ended (and was reported as it ended).
         if (connectFailed || root.State() != SocketState::Connected) return;
-        printLine(QStringLiteral("Connect OK to server ") + root.RemoteHostIP());
+        s.printLine(QStringLiteral("Connect OK to server ") + root.RemoteHostIP());
         platform::doEvents();
         if (superseded()) return;
-        root.SendData(protocol::NickNameCommand + nickName);
+        root.SendData(protocol::NickNameCommand + s.nickName);
         platform::doEvents();
-        root.Tag = nickName;
-        Text3->setFocus();
-        Text3->setSelection(0, static_cast<int>(Text3->text().size()));
+        root.Tag = s.nickName;
+        s.view().focusInput();
     } else if (root.State() != SocketState::Closed) {
-        printLine(QStringLiteral("ERROR: Connect timeout (") + QString::number(connectTimeout) +
+        s.printLine(QStringLiteral("ERROR: Connect timeout (") + QString::number(s.connectTimeout) +
                   QStringLiteral(" sec)."));
         root.Close();
-        printLine(QStringLiteral("Connection closed."));
+        s.printLine(QStringLiteral("Connection closed."));
     }
 }

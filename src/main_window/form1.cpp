@@ -1,9 +1,8 @@
 #include "form1.h"
 
-#include "diagnostics/host_name.h"
-
 #include "fonts.h"
 #include "form_controls.h"
+#include "message_box.h"
 #include "output_box.h"
 #include "program_icon.h"
 
@@ -49,12 +48,11 @@ void colourConsole(QWidget* box) {
 
 } // namespace
 
-Form1::Form1(QWidget* parent)
-    : QWidget(parent), clientSlots(Winsock1, socketCount, maxClients, [this](const QString& text) { printLine(text); }) {
+Form1::Form1(QWidget* parent) : QWidget(parent), session(*this), server(session), client(session) {
     createControls();
     connectHandlers();
-    Form_Load();
-    Timer1->start();
+    session.Form_Load();
+    session.Timer1.start();
 }
 
 Form1::~Form1() = default;
@@ -76,7 +74,7 @@ void Form1::createControls() {
     Command2->setText(QStringLiteral("Connect to Server"));
     Text3 = placeControl<QLineEdit>(this, "Text3", 120, 600, 3615, 285);
     Text3->setMaxLength(std::numeric_limits<int>::max());
-    Text3->setText(InputPrompt);
+    Text3->setText(ChatSession::InputPrompt);
     colourConsole(Text3);
     Text4 = placeControl<OutputBox>(this, "Text4", 120, 960, 3735, 2205);
     colourConsole(Text4);
@@ -93,10 +91,6 @@ void Form1::createControls() {
     setTabOrder(Text3, Text4);
     setTabOrder(Text4, Command1);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
-
     // Key preview: the window sees the keys of whichever control has the focus.
     for (QWidget* control : {static_cast<QWidget*>(Command1), static_cast<QWidget*>(Command2),
                              static_cast<QWidget*>(Command3), static_cast<QWidget*>(Text3),
@@ -111,14 +105,9 @@ void Form1::createControls() {
 }
 
 void Form1::connectHandlers() {
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    connect(&Winsock1, &SocketControlArray::ConnectionRequest, this, &Form1::Winsock1_ConnectionRequest);
-    connect(&Winsock1, &SocketControlArray::DataArrival, this, &Form1::Winsock1_DataArrival);
-    connect(&Winsock1, &SocketControlArray::Close, this, &Form1::Winsock1_Close);
-    connect(&Winsock1, &SocketControlArray::Error, this, &Form1::Winsock1_Error);
+    connect(Command1, &QPushButton::clicked, this, [this] { session.Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { client.Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { server.Command3_Click(); });
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -186,7 +175,7 @@ void Form1::actOnPendingRelease() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     int cancel = 0;
-    Form_QueryUnload(cancel, 0);
+    session.Form_QueryUnload(cancel);
     if (cancel != 0)
         event->ignore();
     else
@@ -226,9 +215,42 @@ void Form1::applyTextBoxGeometry() {
     Text4->setGeometry(twipsRect(120, 960, m_text4Width, m_text4Height));
 }
 
-QString Form1::remoteHostIPOf(int index) const {
-    const SocketControl* element = Winsock1.find(index);
-    return element ? element->RemoteHostIP() : QString();
+void Form1::Form_KeyUp(int keyCode, int /*shift*/) { session.Form_KeyUp(keyCode, Text3->text()); }
+
+const QString& Form1::outputText() const { return Text4->text(); }
+
+void Form1::printText(const QString& text) {
+    if (Text4->text().size() > MaxOutputLength) Text4->setText(OutputResetLine);
+    Text4->appendText(text);
 }
 
-QString Form1::getHostName(const QString& ip) { return ::getHostName(*this, ip); }
+platform::MsgResult Form1::msgBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon) {
+    return showMessageBox(this, text, buttons, icon);
+}
+
+void Form1::showTitle(const QString& caption) { setWindowTitle(caption); }
+
+bool Form1::showServerSettings() {
+    settingsDialog.Show(this, session);
+    return settingsDialog.settingsValid;
+}
+
+bool Form1::showConnectDialog() {
+    connectDialog.Show(this, session);
+    return connectDialog.settingsValid;
+}
+
+void Form1::focusInput() {
+    Text3->setFocus();
+    Text3->setSelection(0, static_cast<int>(Text3->text().size()));
+}
+
+void Form1::lineSent(const QString& line) {
+    Text3->clear();
+    m_history.add(line);
+}
+
+void Form1::messageArrived() {
+    // Asks the window system to mark the window when a line arrives while it is not active.
+    if (!isActiveWindow() && isVisible()) QApplication::alert(this);
+}

@@ -7,14 +7,7 @@
 namespace platform {
 
 namespace {
-bool headlessMode = false;
 constexpr int OutputFlushMs = 10;
-} // namespace
-
-void setHeadless(bool headless) { headlessMode = headless; }
-bool isHeadless() { return headlessMode; }
-
-namespace {
 QByteArray pendingOutput;
 bool flushQueued = false;
 } // namespace

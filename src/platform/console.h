@@ -4,10 +4,8 @@
 
 namespace platform {
 
-// A program without a window writes what its output box gains to standard output, and what its
-// message boxes say to standard error.
-void setHeadless(bool headless);
-bool isHeadless();
+// A program without a window writes what its output box would gain to standard output, and what
+// its message boxes would say to standard error.
 void writeOutput(const QString& text);   // CR LF line breaks become the system's own
 void flushOutput();                      // what writeOutput holds goes out now
 void writeMessage(const QString& text);  // one line per line, each marked with the program's name

@@ -1,19 +1,13 @@
 #pragma once
 
-#include <QString>
-
-class QWidget;
-
 namespace platform {
 
+// A message box as the program asks for one: its buttons, its icon and the answer.
 enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { None, Exclamation, Information };
 enum class MsgResult { Ok, Yes, No };
 
-// The property under which a box keeps its text exactly as given (CR LF included).
-inline constexpr const char* MessageTextProperty = "parleonMessageText";
-
-// A modal message box with the program's caption "Parleon". Returns when the user has answered.
-MsgResult msgBox(QWidget* owner, const QString& text, MsgButtons buttons, MsgIcon icon);
+// The answer of the default button, for a box nobody can see.
+inline MsgResult defaultAnswer(MsgButtons buttons) { return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok; }
 
 } // namespace platform

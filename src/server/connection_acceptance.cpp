@@ -1,15 +1,17 @@
-#include "chat_protocol.h"
-#include "main_window/form1.h"
+#include "chat_server.h"
+#include "protocol/chat_protocol.h"
+#include "protocol/chat_session.h"
 #include "platform/yield.h"
 
-void Form1::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
-    if (!isServer || Index != 0) {
+void ChatServer::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
+    SocketControlArray& Winsock1 = m_session.Winsock1;
+    if (!m_session.isServer || Index != 0) {
         platform::doEvents();
         return;
     }
     int acceptingSlot = -1;
     withErrorTrap(
-        *this,
+        m_session,
         [&] {
             // Name the connection being accepted: the slot's peer once accepted, else the request's.
             const SocketControl* slot = Winsock1.find(acceptingSlot);
@@ -20,7 +22,7 @@ void Form1::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
         },
         [&] {
             const int slot = clientSlots.getFreeSocket();
-            if (slot > maxClients) {
+            if (slot > m_session.maxClients) {
                 // A client that has already left does not make the server full: the request
                 // waits until its close has been handled.
                 if (clientSlots.hasEndingConnection())
@@ -32,17 +34,18 @@ void Form1::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
             acceptingSlot = slot;
             Winsock1(slot).Accept(requestID);
             const QString address = Winsock1(slot).RemoteHostIP();
-            printLine(QStringLiteral("Connection accepted with:"));
-            printLine(QStringLiteral(" IP=") + address);
-            printLine(QStringLiteral(" Name=") + getHostName(address));
-            printLine(QStringLiteral(" Port=") + QString::number(Winsock1(slot).RemotePort()));
+            m_session.printLine(QStringLiteral("Connection accepted with:"));
+            m_session.printLine(QStringLiteral(" IP=") + address);
+            m_session.printLine(QStringLiteral(" Name=") + m_session.getHostName(address));
+            m_session.printLine(QStringLiteral(" Port=") + QString::number(Winsock1(slot).RemotePort()));
         });
 }
 
-void Form1::refuseConnection(qint32 requestID) {
+void ChatServer::refuseConnection(qint32 requestID) {
+    SocketControlArray& Winsock1 = m_session.Winsock1;
     // A temporary element just above the slots carries the refusal. An earlier refusal may still
     // hold socketCount + 1 while it yields: take the next element that is not loaded.
-    int temporary = socketCount + 1;
+    int temporary = m_session.socketCount + 1;
     while (Winsock1.isLoaded(temporary)) ++temporary;
     Winsock1.Load(temporary);
     Winsock1(temporary).Accept(requestID);

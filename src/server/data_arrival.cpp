@@ -1,30 +1,24 @@
-#include "chat_protocol.h"
-#include "main_window/form1.h"
+#include "chat_server.h"
 #include "platform/yield.h"
+#include "protocol/chat_protocol.h"
+#include "protocol/chat_session.h"
 
-void Form1::Winsock1_DataArrival(int Index, qint32 /*bytesTotal*/) {
+void ChatServer::Winsock1_DataArrival(int Index, qint32 /*bytesTotal*/) {
+    SocketControlArray& Winsock1 = m_session.Winsock1;
     withErrorTrap(
-        *this, [&] { return QStringLiteral("Error while receiving data from ") + remoteHostIPOf(Index); },
+        m_session, [&] { return QStringLiteral("Error while receiving data from ") + m_session.remoteHostIPOf(Index); },
         [&] {
             const QString message = Winsock1(Index).GetData();
-            if (!isServer) {
-                // A client only shows what arrives; the refusal text marks a failed connect.
-                if (message.contains(protocol::ServerFullMarker)) connectFailed = true;
-                ++m_messagesReceived;
-                printLine(message);
-                requestAttention();
-                platform::doEvents();
-                return;
-            }
             // Only the temporary element of a refusal lies above the limit; its data is dropped.
-            if (Index > maxClients) return;
-            printLine(protocol::relayed(Winsock1(Index).Tag, message));
-            requestAttention();
+            if (Index > m_session.maxClients) return;
+            m_session.printLine(protocol::relayed(Winsock1(Index).Tag, message));
+            m_session.view().messageArrived();
             handleClientMessage(Index, message);
         });
 }
 
-void Form1::handleClientMessage(int index, const QString& message) {
+void ChatServer::handleClientMessage(int index, const QString& message) {
+    SocketControlArray& Winsock1 = m_session.Winsock1;
     switch (protocol::classify(message)) {
     case protocol::ClientMessage::NickName: {
         const QString currentTag = Winsock1(index).Tag;

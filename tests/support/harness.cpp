@@ -1,11 +1,8 @@
 #include "harness.h"
 
-#include "platform/message_box.h"
 #include "platform/program_folder.h"
 #include "settings/settings_file.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QFile>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -43,72 +40,98 @@ QByteArray contentOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-Modals& Modals::instance() {
-    static Modals* modals = new Modals;
-    return *modals;
+Script& Script::instance() {
+    static Script script;
+    return script;
 }
 
-Modals::Modals() {
-    m_timer.setInterval(5);
-    QObject::connect(&m_timer, &QTimer::timeout, this, &Modals::poll);
-    m_timer.start();
+void Script::button(platform::MsgResult answer) {
+    box([answer] { return answer; });
 }
+void Script::box(std::function<platform::MsgResult()> action) { m_actions.push_back({true, std::move(action), {}}); }
+void Script::dialog(std::function<bool()> action) { m_actions.push_back({false, {}, std::move(action)}); }
 
-void Modals::click(QWidget& modal, const QString& text) {
-    for (QAbstractButton* b : modal.findChildren<QAbstractButton*>())
-        if (b->text().remove(QLatin1Char('&')) == text) return b->click();
-}
-
-void Modals::button(const QString& text) {
-    box([text](QDialog& modal) { click(modal, text); });
-}
-
-void Modals::dialog(std::function<void(QDialog&)> action) { m_actions.emplace_back(false, std::move(action)); }
-void Modals::box(std::function<void(QDialog&)> action) { m_actions.emplace_back(true, std::move(action)); }
-
-void Modals::reset() {
+void Script::reset() {
     boxes.clear();
     unexpected.clear();
     m_actions.clear();
 }
 
-void Modals::setText(const char* box, const QString& text) {
-    auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>(QLatin1String(box));
-    edit->setFocus();
-    edit->selectAll();
-    edit->del();
-    QTest::keyClicks(edit, text);
-}
-
-void Modals::poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    std::erase_if(m_handled, [](const QPointer<QWidget>& w) { return w.isNull(); });
-    if (!modal || !modal->isVisible() || std::find(m_handled.begin(), m_handled.end(), modal) != m_handled.end())
-        return;
-    m_handled.emplace_back(modal);
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        QStringList buttons;
-        for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(QLatin1Char('&'));
-        boxes.push_back({box->property(platform::MessageTextProperty).toString(), box->icon(), buttons});
-    }
-    const bool isBox = qobject_cast<QMessageBox*>(modal);
-    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [&](const auto& a) { return a.first == isBox; });
+platform::MsgResult Script::answerBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon) {
+    boxes.push_back({text, buttons, icon});
+    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [](const Action& a) { return a.forBox; });
     if (action == m_actions.end()) {
-        unexpected << modal->windowTitle();
-        static_cast<QDialog*>(modal)->reject();
-        return;
+        unexpected << text.section(QLatin1Char('\r'), 0, 0);
+        return platform::defaultAnswer(buttons);
     }
-    // Acted on from a call of its own, so that boxes the action opens are seen too.
-    auto act = std::move(action->second);
+    const auto act = std::move(action->box);
     m_actions.erase(action);
-    QTimer::singleShot(0, modal, [modal, act] { act(static_cast<QDialog&>(*modal)); });
+    return act();
 }
 
-void ModalTest::init() { Modals::instance().reset(); }
+bool Script::answerDialog(const QString& title) {
+    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [](const Action& a) { return !a.forBox; });
+    if (action == m_actions.end()) {
+        unexpected << title;
+        return false;
+    }
+    const auto act = std::move(action->dialog);
+    m_actions.erase(action);
+    return act();
+}
 
-void ModalTest::cleanup() {
-    QVERIFY2(Modals::instance().done(), "a modal the test expected did not come");
-    QVERIFY2(Modals::instance().unexpected.isEmpty(), qPrintable(Modals::instance().unexpected.join(", ")));
+void ScriptedTest::init() { script().reset(); }
+
+void ScriptedTest::cleanup() {
+    QVERIFY2(script().done(), "a box or dialog the test expected did not come");
+    QVERIFY2(script().unexpected.isEmpty(), qPrintable(script().unexpected.join(", ")));
+}
+
+Chat::Chat(const QByteArray& settingsFile) {
+    if (!settingsFile.isEmpty()) folder.write(settingsFile);
+    session.Form_Load();
+    session.Timer1.start();
+}
+
+void Chat::printText(const QString& text) {
+    if (output.size() > MaxOutputLength) output = OutputResetLine, mark = 0;
+    output += text;
+}
+
+QString Chat::fresh() {
+    const QString text = output.mid(mark);
+    mark = output.size();
+    return text;
+}
+
+void Chat::type(const QString& line) {
+    input = line;
+    session.Form_KeyUp(13, input);
+}
+
+void Chat::close() {
+    int cancel = 0;
+    session.Form_QueryUnload(cancel);
+    closed = cancel == 0;
+}
+
+bool startServer(Chat& chat, quint16 port, qint32 maxClients) {
+    chat.session.parleonPort = port;
+    script().dialog([&chat, maxClients] { return chat.session.maxClients = maxClients, true; });
+    chat.server.Command3_Click();
+    return chat.session.Winsock1(0).State() == SocketState::Listening;
+}
+
+QString connectTo(Chat& chat, quint16 port, const QString& nick, const QString& address) {
+    chat.session.parleonPort = port;
+    chat.fresh();
+    script().dialog([&chat, nick, address] {
+        chat.session.rHostIP = address;
+        chat.session.nickName = nick;
+        return true;
+    });
+    chat.client.Command2_Click();
+    return chat.fresh();
 }
 
 Peer::Peer(quint16 port, const char* address) {
@@ -209,27 +232,5 @@ StalledListener::StalledListener() : m_listener(socket(AF_INET, SOCK_STREAM, 0))
     ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), length); // the one connection the queue holds
 }
 StalledListener::~StalledListener() { ::close(m_filler), ::close(m_listener); }
-
-bool startServer(Form1& form, quint16 port, const QString& maxClients) {
-    form.parleonPort = port;
-    Modals::instance().dialog([maxClients](QDialog& dialog) {
-        Modals::setText("Text2", maxClients);
-        Modals::click(dialog, QStringLiteral("OK"));
-    });
-    form.Command3_Click();
-    return form.Winsock1(0).State() == SocketState::Listening;
-}
-
-QString Window::fresh() {
-    const QString text = form.outputText().mid(mark);
-    mark = form.outputText().size();
-    return text;
-}
-
-void Window::type(const QString& line, Qt::KeyboardModifiers modifiers) {
-    form.Text3->setFocus();
-    form.Text3->setText(line);
-    QTest::keyClick(form.Text3, Qt::Key_Return, modifiers);
-}
 
 } // namespace testing

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "main_window/form1.h"
+#include "client/chat_client.h"
+#include "protocol/chat_session.h"
+#include "server/chat_server.h"
 
-#include <QDialog>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -30,46 +28,89 @@ struct ProgramFolder {
     QByteArray read() const;
 };
 
-// Answers the modal boxes and dialogs the program opens, as a user would, one action for each in
-// turn; boxes nobody expected are recorded and dismissed.
-class Modals : public QObject {
+// Answers the message boxes and dialogs the chat asks for, as a user would, one action for each
+// in turn; boxes nobody expected are recorded and answered with their default.
+class Script {
 public:
     struct Box {
         QString text;
-        int icon;
-        QStringList buttons;
+        platform::MsgButtons buttons;
+        platform::MsgIcon icon;
     };
-    static Modals& instance();
-    // The next message box or dialog, whichever opens first, is answered by the first action of
-    // its kind.
-    void button(const QString& text); // the next message box: click the button with this text
-    void dialog(std::function<void(QDialog&)> action);
-    void box(std::function<void(QDialog&)> action);
+    static Script& instance();
+    // The next message box: this answer, or what the action returns (it may run events meanwhile).
+    void button(platform::MsgResult answer);
+    void box(std::function<platform::MsgResult()> action);
+    // The next dialog: the action fills in the session as the dialog's OK would; false is Cancel.
+    void dialog(std::function<bool()> action);
     void reset();
-    static void setText(const char* box, const QString& text); // types into the open modal's box
-    static void click(QWidget& modal, const QString& text);
+    bool done() const { return m_actions.empty(); }
     std::vector<Box> boxes;
     QStringList unexpected;
-    bool done() const { return m_actions.empty(); }
+
+    platform::MsgResult answerBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon);
+    bool answerDialog(const QString& title);
 
 private:
-    Modals();
-    void poll();
-    QTimer m_timer;
-    std::deque<std::pair<bool, std::function<void(QDialog&)>>> m_actions; // for a message box?, the action
-    std::vector<QPointer<QWidget>> m_handled;
+    struct Action {
+        bool forBox;
+        std::function<platform::MsgResult()> box;
+        std::function<bool()> dialog;
+    };
+    std::deque<Action> m_actions;
 };
+inline Script& script() { return Script::instance(); }
 
-inline Modals& modals() { return Modals::instance(); }
-
-// A test whose every function starts with no box seen and ends with every expected modal answered
+// A test whose every function starts with no box seen and ends with every expected box answered
 // and no unexpected one.
-class ModalTest : public QObject {
+class ScriptedTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
 };
+
+// The chat without a window, in a program folder of its own: what it shows is recorded here, and
+// the output starts afresh as the window's box does.
+class Chat : public ChatView {
+public:
+    // Starts up with this settings file in its folder, or with none.
+    explicit Chat(const QByteArray& settingsFile = {});
+    ProgramFolder folder;
+    QString output;
+    QString title;
+    QString input = ChatSession::InputPrompt; // the input line
+    int focused = 0;                           // how often the input line was given the focus
+    int attention = 0;                         // how often a message asked for attention
+    bool closed = false;
+    ChatSession session{*this};
+    ChatServer server{session};
+    ChatClient client{session};
+    qsizetype mark = 0;
+
+    QString fresh(); // output since the last call
+    // Types the line into the input and releases Return.
+    void type(const QString& line);
+    quint16 port() { return quint16(session.Winsock1(0).LocalPort()); }
+
+    void printText(const QString& text) override;
+    platform::MsgResult msgBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon) override {
+        return script().answerBox(text, buttons, icon);
+    }
+    void showTitle(const QString& caption) override { title = caption; }
+    bool showServerSettings() override { return script().answerDialog(QStringLiteral("Parleon Server Settings")); }
+    bool showConnectDialog() override { return script().answerDialog(QStringLiteral("Parleon Connect to Server")); }
+    void focusInput() override { ++focused; }
+    void lineSent(const QString&) override { input.clear(); }
+    void messageArrived() override { ++attention; }
+    void close() override;
+};
+
+// Starts the chat's server on this port with this maximum, as the settings dialog's OK would.
+bool startServer(Chat& chat, quint16 port, qint32 maxClients = 10);
+// "Connect to Server" with this port, address and nick name; the output it gained.
+QString connectTo(Chat& chat, quint16 port, const QString& nick = QStringLiteral("alice"),
+                  const QString& address = QStringLiteral("127.0.0.1"));
 
 // A raw TCP peer, like netcat: sends bytes, checks exactly what arrives, tells FIN from reset.
 class Peer {
@@ -110,18 +151,6 @@ public:
 
 private:
     int m_listener, m_filler;
-};
-
-// Starts a server on the form, confirming the settings dialog with the given maximum.
-bool startServer(Form1& form, quint16 port, const QString& maxClients = QStringLiteral("10"));
-
-// A form with a program folder of its own; the output box read from a mark on.
-struct Window {
-    ProgramFolder folder;
-    Form1 form;
-    qsizetype mark = 0;
-    QString fresh(); // output since the last call
-    void type(const QString& line, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 };
 
 } // namespace testing

@@ -23,8 +23,8 @@ QList<QCommandLineOption> toolkitOptions() {
     return options;
 }
 
-int usageError(const QString& message) {
-    std::fprintf(stderr, "parleon: %s\nTry 'parleon --help' for more information.\n", qPrintable(message));
+int usageError(const char* name, const QString& message) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", name, qPrintable(message), name);
     return StatusUsage;
 }
 
@@ -39,13 +39,22 @@ std::optional<qint32> numberOption(const QCommandLineParser& parser, const QStri
 
 } // namespace
 
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 bool isUsablePort(qint32 port) { return port >= 0 && port <= 65535; }
 bool isUsableMaxClients(qint32 maxClients) { return maxClients >= 0; }
 
-std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& commandLine) {
+std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& commandLine, Program program) {
+    const bool serverOnly = program == Program::Server;
+    const char* name = serverOnly ? "parleon-server" : "parleon";
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral("Multi-client text chat over TCP/IP, as server or as client."));
+    parser.setApplicationDescription(serverOnly ? QStringLiteral("The Parleon chat server, without a window.")
+                                                : QStringLiteral("Multi-client text chat over TCP/IP, as server or as client."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({
@@ -58,30 +67,30 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
         {QStringLiteral("headless"), QStringLiteral("Run the server without a window: the output goes to standard "
                                                     "output, messages to standard error. Needs --server.")},
     });
-    parser.addOptions(toolkitOptions());
+    if (!serverOnly) parser.addOptions(toolkitOptions());
 
-    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (!parser.parse(arguments)) return usageError(name, parser.errorText());
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        const QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("parleon"));
+        const QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), QLatin1String(name));
         std::fputs(qPrintable(text), stdout);
         return 0;
     }
     if (parser.isSet(version)) {
-        std::printf("parleon %d.%d.%d\n", ParleonVersion::Major, ParleonVersion::Minor, ParleonVersion::Revision);
+        std::printf("%s %d.%d.%d\n", name, ParleonVersion::Major, ParleonVersion::Minor, ParleonVersion::Revision);
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+        return usageError(name, QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
 
-    commandLine.server = parser.isSet(QStringLiteral("server"));
-    commandLine.headless = parser.isSet(QStringLiteral("headless"));
+    commandLine.server = serverOnly || parser.isSet(QStringLiteral("server"));
+    commandLine.headless = serverOnly || parser.isSet(QStringLiteral("headless"));
     QString error;
     commandLine.port =
         numberOption(parser, QStringLiteral("port"), isUsablePort, QStringLiteral("a port from 0 to 65535"), error);
     commandLine.maxClients = numberOption(parser, QStringLiteral("max-clients"), isUsableMaxClients,
                                           QStringLiteral("a number of clients from 0 up"), error);
-    if (!error.isEmpty()) return usageError(error);
+    if (!error.isEmpty()) return usageError(name, error);
     if (!commandLine.server && (commandLine.headless || commandLine.port || commandLine.maxClients))
-        return usageError(QStringLiteral("--headless, --port and --max-clients go with --server."));
+        return usageError(name, QStringLiteral("--headless, --port and --max-clients go with --server."));
     return std::nullopt;
 }

@@ -1,7 +1,7 @@
 #include "client_slot_table.h"
 
 #include "platform/yield.h"
-#include "socket_control_array.h"
+#include "sockets/socket_control_array.h"
 
 // The loops below read socketCount once; a slot removed by a close handled during a yield is
 // skipped rather than treated as a failure, so the rest of a broadcast still goes out.

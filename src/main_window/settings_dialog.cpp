@@ -1,11 +1,11 @@
 #include "settings_dialog.h"
 
-#include "main_window/form1.h"
-#include "main_window/fixed_dialog.h"
-#include "main_window/form_controls.h"
-#include "main_window/icon_picture.h"
-#include "platform/message_box.h"
+#include "fixed_dialog.h"
+#include "form_controls.h"
+#include "icon_picture.h"
+#include "message_box.h"
 #include "platform/number_conversion.h"
+#include "protocol/chat_session.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,9 +15,9 @@ namespace {
 
 class DialogWindow : public FixedDialog {
 public:
-    DialogWindow(Dialog& properties, Form1& owner)
-        : FixedDialog(&owner, "Dialog", QStringLiteral("Parleon Server Settings"), 3870, 1695),
-          m_properties(properties), m_owner(owner) {
+    DialogWindow(Dialog& properties, QWidget* owner, ChatSession& session)
+        : FixedDialog(owner, "Dialog", QStringLiteral("Parleon Server Settings"), 3870, 1695),
+          m_properties(properties), m_owner(session) {
         QLabel* portLabel = placeLabel(this, "Label1", QStringLiteral("Run Server at Port:"), 360, 240, 2055, 255);
         Text1 = placeControl<QLineEdit>(this, "Text1", 2760, 240, 975, 285);
         Text1->setEnabled(false);
@@ -65,7 +65,7 @@ private:
         if (port) m_owner.parleonPort = *port;
         const auto maximum = platform::toLong(Text2->text());
         if (!port || !maximum) {
-            platform::msgBox(this,
+            showMessageBox(this,
                              QStringLiteral("Cannot apply settings.\r\nTry something like that: Port=9843 and Max=10"),
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
             return;
@@ -78,7 +78,7 @@ private:
     void CancelButton_Click() { done(QDialog::Rejected); }
 
     Dialog& m_properties;
-    Form1& m_owner;
+    ChatSession& m_owner;
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
     QPushButton* OKButton = nullptr;
@@ -87,7 +87,7 @@ private:
 
 } // namespace
 
-void Dialog::Show(Form1& owner) {
-    DialogWindow window(*this, owner);
+void Dialog::Show(QWidget* owner, ChatSession& session) {
+    DialogWindow window(*this, owner, session);
     window.exec();
 }

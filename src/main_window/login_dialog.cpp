@@ -1,13 +1,13 @@
 #include "login_dialog.h"
 
-#include "main_window/fonts.h"
-#include "main_window/form1.h"
-#include "main_window/fixed_dialog.h"
-#include "main_window/form_controls.h"
-#include "main_window/icon_picture.h"
-#include "platform/message_box.h"
+#include "fixed_dialog.h"
+#include "fonts.h"
+#include "form_controls.h"
+#include "icon_picture.h"
+#include "message_box.h"
 #include "platform/number_conversion.h"
-#include "server/chat_protocol.h"
+#include "protocol/chat_protocol.h"
+#include "protocol/chat_session.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -39,9 +39,9 @@ std::optional<quint8> addressByte(const QString& text) {
 
 class LoginWindow : public FixedDialog {
 public:
-    LoginWindow(frmLogin& properties, Form1& owner)
-        : FixedDialog(&owner, "frmLogin", QStringLiteral("Parleon Connect to Server"), 4350, 1830),
-          m_properties(properties), m_owner(owner) {
+    LoginWindow(frmLogin& properties, QWidget* owner, ChatSession& session)
+        : FixedDialog(owner, "frmLogin", QStringLiteral("Parleon Connect to Server"), 4350, 1830),
+          m_properties(properties), m_owner(session) {
         QLabel* addressLabel = placeLabel(this, "lblLabels", QStringLiteral("Server IP Address"), 105, 150, 1320, 270);
         static constexpr const char* boxNames[] = {"TextIP0", "TextIP1", "TextIP2", "TextIP3"};
         static constexpr const char* dotNames[] = {"Label1_0", "Label1_1", "Label1_2"};
@@ -107,8 +107,8 @@ protected:
 
 private:
     void Form_Activate() {
-        const quint8 bytes[4] = {m_properties.lastIP_Byte1, m_properties.lastIP_Byte2, m_properties.lastIP_Byte3,
-                                 m_properties.lastIP_Byte4};
+        const quint8 bytes[4] = {m_owner.lastIP_Byte1, m_owner.lastIP_Byte2, m_owner.lastIP_Byte3,
+                                 m_owner.lastIP_Byte4};
         for (int i = 0; i < 4; ++i) TextIP[i]->setText(QString::number(bytes[i]));
         Text1->setText(m_owner.nickName);
         Text2->setText(QString::number(m_owner.parleonPort));
@@ -130,7 +130,7 @@ private:
     void cmdOK_Click() {
         const QString nick = Text1->text();
         if (protocol::characterCount(nick) < protocol::MinNickNameLength) {
-            platform::msgBox(this, QStringLiteral("Bad Nick Name. Minimum 3 characters required."),
+            showMessageBox(this, QStringLiteral("Bad Nick Name. Minimum 3 characters required."),
                              platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
             return;
         }
@@ -144,7 +144,7 @@ private:
                 allGood = false;
         }
         if (!allGood) {
-            platform::msgBox(this, QStringLiteral("Bad IP Address. Try something like that: 127.0.0.1"),
+            showMessageBox(this, QStringLiteral("Bad IP Address. Try something like that: 127.0.0.1"),
                              platform::MsgButtons::Ok, platform::MsgIcon::Information);
             return;
         }
@@ -152,10 +152,10 @@ private:
                           TextIP[2]->text() + QLatin1Char('.') + TextIP[3]->text();
         if (const auto port = platform::toLong(Text2->text())) m_owner.parleonPort = *port;
         m_owner.nickName = nick;
-        m_properties.lastIP_Byte1 = bytes[0];
-        m_properties.lastIP_Byte2 = bytes[1];
-        m_properties.lastIP_Byte3 = bytes[2];
-        m_properties.lastIP_Byte4 = bytes[3];
+        m_owner.lastIP_Byte1 = bytes[0];
+        m_owner.lastIP_Byte2 = bytes[1];
+        m_owner.lastIP_Byte3 = bytes[2];
+        m_owner.lastIP_Byte4 = bytes[3];
         m_properties.settingsValid = true;
         accept();
     }
@@ -169,7 +169,7 @@ private:
     }
 
     frmLogin& m_properties;
-    Form1& m_owner;
+    ChatSession& m_owner;
     std::array<QLineEdit*, 4> TextIP{};
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
@@ -177,7 +177,7 @@ private:
     QPushButton* cmdCancel = nullptr;
 };
 
-void frmLogin::Show(Form1& owner) {
-    LoginWindow window(*this, owner);
+void frmLogin::Show(QWidget* owner, ChatSession& session) {
+    LoginWindow window(*this, owner, session);
     window.exec();
 }

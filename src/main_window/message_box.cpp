@@ -1,18 +1,13 @@
 #include "message_box.h"
 
-#include "console.h"
-
 #include <QMessageBox>
 #include <QPointer>
 
-namespace platform {
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
 
-MsgResult msgBox(QWidget* owner, const QString& text, MsgButtons buttons, MsgIcon icon) {
-    if (isHeadless()) {
-        // Nobody to ask: the box is told and answered with its default button.
-        writeMessage(text);
-        return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
-    }
+MsgResult showMessageBox(QWidget* owner, const QString& text, MsgButtons buttons, MsgIcon icon) {
     QPointer<QMessageBox> box = new QMessageBox(owner);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->setWindowTitle(QStringLiteral("Parleon"));
@@ -35,5 +30,3 @@ MsgResult msgBox(QWidget* owner, const QString& text, MsgButtons buttons, MsgIco
     if (buttons == MsgButtons::Ok) return MsgResult::Ok;
     return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
 }
-
-} // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
-class Form1;
+class ChatSession;
+class QWidget;
 
 // "Parleon Server Settings": confirms the port (shown, not editable) and the maximum number of
 // clients. The object lives as long as the program; each showing builds a new window.
@@ -8,6 +9,6 @@ class Dialog {
 public:
     bool settingsValid = false;
 
-    // Shows the dialog modally over the main window and returns when it has closed.
-    void Show(Form1& owner);
+    // Shows the dialog modally over its owner and returns when it has closed.
+    void Show(QWidget* owner, ChatSession& session);
 };

@@ -12,9 +12,16 @@ struct CommandLine {
     std::optional<qint32> maxClients;
 };
 
+// The desktop program, or the server without any window system, which is always a headless
+// server (--server and --headless are taken and change nothing).
+enum class Program { Parleon, Server };
+
+QStringList argumentsOf(int argc, char* argv[]);
+
 // Reads the options (arguments[0] is the program). --help, --version and mistakes are answered
 // on standard output or error, and their exit status is returned; nullopt means go on.
-std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& commandLine);
+std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& commandLine,
+                                    Program program = Program::Parleon);
 
 // The rules of the settings dialog, with the values that cannot start a server refused.
 bool isUsablePort(qint32 port);

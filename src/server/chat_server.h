@@ -1,0 +1,39 @@
+#pragma once
+
+#include "client_slot_table.h"
+#include "protocol/chat_role.h"
+
+#include <QDateTime>
+
+class ChatSession;
+
+// The chat server: starts and stops listening, accepts clients into slots, runs the protocol,
+// relays, handles departures and kicks, and takes the lines typed at its console.
+class ChatServer : public ChatRole {
+public:
+    explicit ChatServer(ChatSession& session);
+
+    QDateTime onlineSince;
+    ClientSlotTable clientSlots;
+
+    // "Start Server": asks before stopping a running server, then for the settings, then listens.
+    void Command3_Click();
+    // Starts with the settings as they are, without the dialog; false when it failed (and the
+    // failure was reported).
+    bool startServer();
+    void kickClient(const QString& name);
+
+    void Winsock1_ConnectionRequest(int Index, qint32 requestID) override;
+    void Winsock1_DataArrival(int Index, qint32 bytesTotal) override;
+    void Winsock1_Close(int Index) override;
+    void sendLine(const QString& text) override;
+    void printRoleHelp() override;
+    void unloadClientSockets() override;
+
+private:
+    void listenWithSettings();
+    void handleClientMessage(int index, const QString& message);
+    void refuseConnection(qint32 requestID);
+
+    ChatSession& m_session;
+};

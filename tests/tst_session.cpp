@@ -1,0 +1,235 @@
+// What the server and the client share, without a window: start-up from each settings file and
+// shut-down, starting, stopping and restarting the server with its refusals and failures, the
+// title, the help text, the error report and the host-name lookup.
+#include "diagnostics/error_codes.h"
+#include "diagnostics/host_name.h"
+#include "harness.h"
+#include "platform/err_object.h"
+#include "platform/number_conversion.h"
+#include "sockets/socket_state_text.h"
+
+using namespace testing;
+using platform::MsgResult;
+
+namespace {
+const QString Question = QStringLiteral(
+    "Server is already running.\r\nInfo: %1 Clients are connected right now.\r\n\r\nClose running Server and start a new one?");
+QString state(const ChatSession& s) {
+    return QStringLiteral("%1 %2 %3.%4.%5.%6 [%7] %8 /%9")
+        .arg(s.parleonPort).arg(s.maxClients).arg(s.lastIP_Byte1).arg(s.lastIP_Byte2).arg(s.lastIP_Byte3).arg(s.lastIP_Byte4)
+        .arg(s.nickName).arg(s.connectTimeout).arg(s.lastState.upperBound());
+}
+const QString Defaults = QStringLiteral("9843 10 127.0.0.1 [%1] 20 /10");
+} // namespace
+
+class SessionTest : public ScriptedTest {
+    Q_OBJECT
+private slots:
+    void titleShowsTheChangeOfTheHighestSocket() {
+        Chat w;
+        w.session.Timer1.stop();
+        QVERIFY(startServer(w, 0));
+        // The listening root and a new client change before the same tick: the client wins.
+        Peer one(w.port());
+        QVERIFY(waitUntil([&] { return w.session.socketCount == 1; }));
+        w.session.Timer1_Timer();
+        QCOMPARE(w.title, QStringLiteral("Parleon SERVER - Connected [localhost]"));
+        w.title = QStringLiteral("unchanged");
+        w.session.Timer1_Timer();
+        QCOMPARE(w.title, QStringLiteral("unchanged"));
+        QCOMPARE(socketStateText(10) + socketStateText(-1), QString(2, '.').replace('.', "ERROR: Socket-state unknown"));
+    }
+
+    void helpBeforeAnyRole() {
+        Chat w;
+        w.fresh();
+        w.session.Command1_Click();
+        const QString rule(48, QLatin1Char('-'));
+        QCOMPARE(w.fresh(), (QStringList{"", rule, "Parleon - Version 0.3.2", rule, "Multi client chat via TCP/IP", rule,
+                                         "Quick test:", "1. Run Parleon.exe and start a Server", "2. Run Parleon.exe and start a "
+                                         "Client", "3. Enter 127.0.0.1 in the Popup-Dialog", "4. Chat with yourself", rule,
+                                         "List of Commands:", "1. nickName=nnn /where nnn is your new nick name",
+                                         "2. listNames    /list all online clients", rule, ""}).join(QStringLiteral("\r\n")));
+    }
+
+    void startStopAndRestart() {
+        Chat w;
+        w.session.parleonPort = freeTcpPort();
+        w.fresh();
+        QVERIFY(startServer(w, w.session.parleonPort));
+        QCOMPARE(w.fresh(), QStringLiteral("Server start OK on port %1.\r\n").arg(w.session.parleonPort));
+        QVERIFY(w.session.isServer && w.focused == 1);
+        QVERIFY(waitUntil([&] { return w.title.startsWith(QStringLiteral("Parleon SERVER - Listening [")); }));
+
+        // While the question is open, clients are still served; No changes nothing.
+        Peer alice(quint16(w.session.parleonPort)), bob(quint16(w.session.parleonPort));
+        QVERIFY(waitUntil([&] { return w.session.socketCount == 2; }));
+        script().box([&] {
+            Peer late(quint16(w.session.parleonPort));
+            late.send("nickName=late");
+            const bool welcomed = late.expect(">>> Wellcome to Parleon V.0.2 <<<\r\n");
+            late.shutdownWrite();
+            return welcomed && waitUntil([&] { return w.session.socketCount == 2; }) ? MsgResult::No : MsgResult::Yes;
+        });
+        w.server.Command3_Click();
+        QCOMPARE(script().boxes.back().text, Question.arg(2));
+        QVERIFY(script().boxes.back().buttons == platform::MsgButtons::YesNo && script().boxes.back().icon == platform::MsgIcon::None);
+        QCOMPARE(w.session.Winsock1(0).State(), SocketState::Listening);
+
+        // Yes stops the server and closes every client; Cancel in the dialog leaves it stopped.
+        w.fresh();
+        script().button(MsgResult::Yes);
+        script().dialog([] { return false; });
+        w.server.Command3_Click();
+        QCOMPARE(alice.waitEnd(), Peer::End::Fin);
+        QCOMPARE(bob.waitEnd(), Peer::End::Fin);
+        QVERIFY(w.fresh().endsWith(QStringLiteral("Server stop OK.\r\n")));
+        QVERIFY(w.session.isServer && w.session.socketCount == 0);
+        QCOMPARE(w.session.Winsock1(0).State(), SocketState::Closed);
+        // Stopped: the next click goes straight to the dialog.
+        script().dialog([] { return false; });
+        w.server.Command3_Click();
+        QVERIFY(w.fresh().isEmpty());
+    }
+
+    void startFailures() {
+        const QString inUse = QStringLiteral("Error while starting server at port {port}\r\nError Nr.: 10048\r\nLast Dll Error: 0"
+                                             "\r\n\r\nAddress in use\r\n\r\nHelp:\r\nAddress already in use. ");
+        const std::tuple<qint32, bool, bool, QString> rows[] = { // maximum, port in use, after a start (the role stays), box
+            {-1, false, false, "Error while starting server at port 0\r\nError Nr.: 9\r\nLast Dll Error: 0\r\n\r\n"
+                               "Subscript out of range\r\n\r\nHelp:\r\nError unknown."},
+            {10, true, false, inUse},
+            {10, true, true, inUse}};
+        for (auto [maximum, portInUse, afterAStart, box] : rows) {
+            script().reset();
+            QTcpServer other;
+            QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
+            Chat w;
+            QVERIFY(!afterAStart || startServer(w, 0));
+            if (afterAStart) script().button(MsgResult::Yes);
+            script().button(MsgResult::Ok);
+            if (portInUse) w.session.parleonPort = other.serverPort();
+            w.fresh();
+            QVERIFY(!startServer(w, quint16(w.session.parleonPort), maximum));
+            QCOMPARE(script().boxes.size(), size_t(afterAStart ? 2 : 1));
+            QVERIFY2(script().boxes.back().text.startsWith(box.replace("{port}", QString::number(other.serverPort()))),
+                     qPrintable(script().boxes.back().text));
+            QVERIFY(script().boxes.back().icon == platform::MsgIcon::Exclamation);
+            QCOMPARE(w.session.isServer, afterAStart);
+            QCOMPARE(w.fresh().endsWith(QStringLiteral("Address in use\r\n")), portInUse);
+        }
+    }
+
+    void aClientArrivingDuringARestartIsNotLeftBehind() {
+        Chat w;
+        QVERIFY(startServer(w, 0));
+        const quint16 port = w.port();
+        std::vector<std::unique_ptr<Peer>> peers;
+        for (int i = 0; i < 3; ++i) peers.push_back(std::make_unique<Peer>(port));
+        QVERIFY(waitUntil([&] { return w.session.socketCount == 3; }));
+        // A client connects the moment Yes is clicked, before the server can take it.
+        script().box([&] { return peers.push_back(std::make_unique<Peer>(port)), MsgResult::Yes; });
+        QVERIFY(startServer(w, port));
+        QCOMPARE(w.session.socketCount, 0);
+        QCOMPARE(w.session.Winsock1.loadedCount(), 1);
+        Peer after(port);
+        after.send("nickName=after");
+        QVERIFY(after.expect(">>> Wellcome to Parleon V.0.2 <<<\r\nList of online Clients:\r\n01. after\r\n"));
+        QVERIFY(script().boxes.size() == 1);
+    }
+
+    void startUpReadsTheSettingsFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("loaded");
+        QTest::addColumn<QByteArray>("written");
+        const QString safe = QStringLiteral("File 'ParleonConfig.dat' not found.\r\nLoading safe settings.\r\n");
+        QTest::newRow("no file") << QByteArray() << safe + Defaults.arg(QString()) << QByteArray("9843\r\n10\r\n127\r\n0\r\n0\r\n1\r\n\"\"\r\n20\r\n");
+        QTest::newRow("eight lines; more are dropped") << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\nmore\r\n")
+                                                       << "4000 3 10.0.0.7 [alice, the 1st] 5 /3" << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\n");
+        QTest::newRow("CR alone ends a line") << QByteArray("1\r2\r3\r4\r5\r6\r\"n\"\r7\r") << "1 2 3.4.5.6 [n] 7 /2" << QByteArray();
+        QTest::newRow("commas, blanks, LF, no last line end") << QByteArray("  1, 2,\t3\n4\n5\n6\n \"n m\"\n7") << "1 2 3.4.5.6 [n m] 7 /2" << QByteArray();
+        QTest::newRow("text after a closing quote") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"ab\"c\"\r\n8\r\n") << "1 2 3.4.5.6 [ab] 8 /2" << QByteArray();
+        QTest::newRow("negatives are taken as they are") << QByteArray("-5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n\"\"\r\n-3\r\n") << "-5 0 0.0.0.0 [] -3 /0" << QByteArray();
+        QTest::newRow("seven values: the nick read stays") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"bob\"\r\n") << safe + Defaults.arg("bob") << QByteArray();
+        QTest::newRow("byte 256") << QByteArray("1\r\n2\r\n256\r\n0\r\n0\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("byte -1") << QByteArray("1\r\n2\r\n0\r\n0\r\n-1\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("maximum -1 cannot size the table") << QByteArray("1\r\n-1\r\n1\r\n1\r\n1\r\n1\r\n\"carol\"\r\n20\r\n") << safe + Defaults.arg("carol") << QByteArray();
+        QTest::newRow("a maximum no program could hold") << QByteArray("1\r\n2147483647\r\n1\r\n1\r\n1\r\n1\r\n\"d\"\r\n2\r\n") << safe + Defaults.arg("d") << QByteArray();
+        QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n10\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("no digits") << QByteArray("1\r\nabc\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("unterminated quote") << QByteArray("1\r\n2\r\n1\r\n1\r\n1\r\n1\r\n\"abc\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
+        QTest::newRow("eight values, then megabytes") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"z\"\r\n7\r\n") + QByteArray(8 << 20, '"')
+                                                      << "1 2 3.4.5.6 [z] 7 /2" << QByteArray();
+    }
+    void startUpReadsTheSettingsFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, loaded);
+        QFETCH(QByteArray, written);
+        Chat w(file);
+        QCOMPARE(w.output + state(w.session), loaded);
+        w.close();
+        QVERIFY(w.closed);
+        if (!written.isEmpty()) QCOMPARE(w.folder.read(), written);
+    }
+
+    void numbersAsTheDialogsAndTheFileReadThem() {
+        const QStringList rows = {"12", " \t12 ", "+7", "-7", "2.5=2", "3.5=4", "2.51=3", "2.49=2", "-2.5=-2", "-3.5=-4", ".5=0",
+                                  "7.=7", "2147483647", "-2147483648", "2147483648=-", "-2147483649=-", "2147483647.5=-", "=-",
+                                  " =-", "+=-", "1e3=-", "1 2=-", "12a=-", "１２=-", "--1=-"};
+        for (const QString& row : rows) {
+            const std::optional<qint32> value = platform::toLong(row.section('=', 0, 0));
+            const QString expected = row.contains('=') ? row.section('=', 1) : QString::number(row.trimmed().toInt());
+            QCOMPARE(value ? QString::number(*value) : QStringLiteral("-"), expected);
+        }
+    }
+
+    void theReport() {
+        // A client's connection closes; a server's sockets stay as they are; a number may have no help.
+        for (const auto& [server, number, help] : {std::tuple(false, 10061, "Connection refused. "),
+                                                   std::tuple(true, 10054, "Connection reset by peer. "),
+                                                   std::tuple(true, 10059, "Error unknown.")}) {
+            Chat w;
+            QTcpServer listener;
+            QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
+            if (server) QVERIFY(startServer(w, 0));
+            else w.session.Winsock1(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort());
+            QVERIFY(waitUntil([&] { return w.session.Winsock1(0).State() > SocketState::Open; }));
+            w.fresh();
+            Err().set(number, QStringLiteral("what happened"));
+            Err().lastDllError = 77;
+            // The description printed is read after the box has closed.
+            script().box([] { return Err().description = QStringLiteral("read again"), MsgResult::Ok; });
+            w.session.errorHandler(QStringLiteral("Error while doing it"));
+            QCOMPARE(script().boxes.back().text, QStringLiteral("Error while doing it\r\nError Nr.: %1\r\nLast Dll Error: 77\r\n\r\n"
+                                                                "what happened\r\n\r\nHelp:\r\n").arg(number) +
+                                                     getErrorText(number));
+            QVERIFY(getErrorText(number).startsWith(QLatin1String(help)));
+            QVERIFY(script().boxes.back().icon == platform::MsgIcon::Exclamation);
+            QCOMPARE(w.fresh(), QStringLiteral("read again\r\n"));
+            QCOMPARE(w.session.Winsock1(0).State(), server ? SocketState::Listening : SocketState::Closed);
+            QVERIFY(Err().number == 0 && Err().description.isEmpty() && Err().lastDllError == 0);
+        }
+    }
+
+    void aFailedLookupIsReportedAndNamedUnknown() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
+        Chat w;
+        QCOMPARE(w.session.getHostName(QStringLiteral("127.0.0.1")), QStringLiteral("localhost"));
+        quint32 asked = 0;
+        setReverseLookupForTests([&](quint32 address) {
+            asked = address;
+            return ReverseLookupResult{nullptr, 11004};
+        });
+        w.fresh();
+        script().button(MsgResult::Ok);
+        QCOMPARE(w.session.getHostName(QStringLiteral("not an address")), QStringLiteral("(unknown)"));
+        QCOMPARE(asked, 0xffffffffu);
+        QVERIFY(script().boxes.back().text.startsWith(QStringLiteral("Error while getting Host-Name\r\nError Nr.: 11004\r\n"
+                                                                     "Last Dll Error: 11004\r\n\r\nCannot resolve IP-Address to Host-Name.\r\n")));
+        QCOMPARE(w.fresh(), QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n"));
+        QCOMPARE(Err().lastDllError, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "tst_session.moc"
