@@ -108,16 +108,22 @@ class ProgramTest : public QObject {
     Q_OBJECT
 private slots:
     void commandLine() {
-        const std::tuple<QStringList, int, QByteArray> rows[] = { // arguments, exit status, what it says
+        const std::tuple<QStringList, int, QByteArray> rows[] = { // arguments (-server: of parleon-server), exit status, what it says
             {{"--help"}, 0, "Usage: parleon [options]\n"}, // without a display
             {{"--version"}, 0, "parleon 0.3.2\n"},
             {{"--bogus"}, 2, "parleon: Unknown option 'bogus'.\nTry 'parleon --help' for more information.\n"},
             {{"extra"}, 2, "parleon: Unexpected argument 'extra'.\n"},
             {{"--server", "--port", "70000"}, 2, "parleon: --port: '70000' is not a port from 0 to 65535.\n"},
             {{"--server", "--max-clients", "x"}, 2, "parleon: --max-clients: 'x' is not a number of clients from 0 up.\n"},
-            {{"--port", "5"}, 2, "parleon: --headless, --port and --max-clients go with --server.\n"}};
-        for (const auto& [arguments, status, says] : rows) {
-            Program program;
+            {{"--port", "5"}, 2, "parleon: --headless, --port and --max-clients go with --server.\n"},
+            // The server on its own is always a server; it has no window to offer.
+            {{"-server", "--help"}, 0, "Usage: parleon-server [options]\nThe Parleon chat server, without a window."},
+            {{"-server", "--platform", "xcb"}, 2, "parleon-server: Unknown option 'platform'.\nTry 'parleon-server --help'"},
+            {{"-server", "--port", "-1"}, 2, "parleon-server: --port: '-1' is not a port from 0 to 65535.\n"}};
+        for (auto [arguments, status, says] : rows) {
+            const bool server = arguments.first() == "-server";
+            Program program({}, server ? PARLEON_SERVER_EXECUTABLE : PARLEON_EXECUTABLE);
+            if (server) arguments.removeFirst();
             program.start(arguments);
             QVERIFY(program.process.waitForFinished(10000));
             QCOMPARE(program.process.exitCode(), status);

@@ -145,9 +145,6 @@ private slots:
             {"A=alice", "B=bob", "E=eve", "B-", "A<>>> bob has left <<<", "E<>>> bob has left <<<", "C+", "D+",
              "@[alice][__FREE__][eve][]", "C>nickName=carol", "C<" W "01. alice\r\n02. carol\r\n03. eve\r\n04. \r\n",
              "A<>>> carol has joined <<<", "E<>>> carol has joined <<<", "D<>>> carol has joined <<<", "@[alice][carol][eve][]"});
-        row("the top slot is removed; a free slot below it stays", "10",
-            {"A=alice", "B=bob", "C=carol", "B-", "A<>>> bob has left <<<", "C<>>> bob has left <<<", "C-",
-             "A<>>> carol has left <<<", "@[alice][__FREE__]"});
         row("an unnamed newcomer in a new slot is relayed and listed without a name, and leaves quietly", "10",
             {"A=alice", "B+", "B>hello", "A<: hello", "B>listNames", "B<List of online Clients:\r\n01. alice\r\n02. \r\n",
              "B-", ":+B|: hello|: listNames|" CLOSED, "@[alice]"});
@@ -185,9 +182,6 @@ private slots:
             {"A=alice", "B=bob", "A>caf\xe9", "B<alice: café", "A>listNames",
              "A<List of online Clients:\r\n01. alice\r\n02. bob\r\n", "A>nick\xc3", "B<alice: nickÃ",
              "A>nickName=alicia", "A<>>> Your new nickName is alicia <<<", "B<>>> alice has renamed to alicia <<<"});
-        row("a character split between reads is put together, with no empty message", "10",
-            {"A=alice", "B=bob", "A>\xf0", "~20", "A>\x9f", "~20", "A>\x98", "~20", "A>\x80!", "B<alice: 😀!",
-             "A>\xc3", "~20", "A>\xbc" "ber", "B<alice: über"});
     }
 
     void conversation() {

@@ -40,16 +40,13 @@ private slots:
         QCOMPARE(socketStateText(10) + socketStateText(-1), QString(2, '.').replace('.', "ERROR: Socket-state unknown"));
     }
 
-    void helpBeforeAnyRole() {
+    void helpBeforeAnyRoleListsTheClientsCommands() {
         Chat w;
         w.fresh();
         w.session.Command1_Click();
         const QString rule(48, QLatin1Char('-'));
-        QCOMPARE(w.fresh(), (QStringList{"", rule, "Parleon - Version 0.3.2", rule, "Multi client chat via TCP/IP", rule,
-                                         "Quick test:", "1. Run Parleon.exe and start a Server", "2. Run Parleon.exe and start a "
-                                         "Client", "3. Enter 127.0.0.1 in the Popup-Dialog", "4. Chat with yourself", rule,
-                                         "List of Commands:", "1. nickName=nnn /where nnn is your new nick name",
-                                         "2. listNames    /list all online clients", rule, ""}).join(QStringLiteral("\r\n")));
+        QVERIFY(w.fresh().endsWith(rule + "\r\nList of Commands:\r\n1. nickName=nnn /where nnn is your new nick name\r\n"
+                                          "2. listNames    /list all online clients\r\n" + rule + "\r\n"));
     }
 
     void startStopAndRestart() {

@@ -1,7 +1,6 @@
 // The main window and its dialogs as a user meets them: where everything is, what keys do, the
 // output box, the title bar, the server settings dialog and the connect dialog's rules and memory.
 #include "main_window/output_box.h"
-#include "main_window/program_icon.h"
 #include "window_harness.h"
 
 #include <QAccessible>
@@ -70,7 +69,6 @@ private slots:
         for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
             QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
         QCOMPARE(w.form.Text4->verticalScrollBar()->isVisible(), true); // even with nothing to scroll
-        QCOMPARE(w.form.windowIcon().pixmap(32).toImage(), programIconPixmap(32).toImage());
         QCOMPARE(accessible(w.form), "Start Server / Run as chat server on this computer | Help / Show help and, on a server, "
                                      "its figures | Connect to Server / Run as chat client of a server | Message / Type a line and "
                                      "press Return to send it; Up and Down recall sent lines | Chat output / Everything received "
