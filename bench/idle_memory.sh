@@ -19,7 +19,7 @@ while [ $# -gt 0 ]; do
     *) break ;;
   esac
 done
-[ $# -ge 1 ] || { sed -n '2,4p' "$0" >&2; exit 2; }
+[ $# -ge 1 ] || { sed -n '2,6p' "$0" >&2; exit 2; }
 executable=$(realpath "$1")
 shift
 
