@@ -1,0 +1,22 @@
+# Every option that parleon-server --help names is in the man page, so the two do not drift apart.
+#   cmake -DSERVER=<parleon-server> -DMAN_PAGE=<parleon-server.1> -P man_page_options.cmake
+execute_process(COMMAND ${SERVER} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${SERVER} --help ended with ${status}")
+endif()
+file(READ ${MAN_PAGE} page)
+string(REGEX MATCHALL "--[a-z][a-z-]*" options "${help}")
+list(REMOVE_DUPLICATES options)
+set(missing)
+foreach(option IN LISTS options)
+  # The page writes every hyphen as \-.
+  string(REPLACE "-" "\\-" written "${option}")
+  string(FIND "${page}" "${written}" at)
+  if(at EQUAL -1)
+    list(APPEND missing ${option})
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "Not in the man page: ${missing}")
+endif()
+message(STATUS "The man page names ${options}")
