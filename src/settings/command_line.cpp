@@ -57,7 +57,7 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
                                                 : QStringLiteral("Multi-client text chat over TCP/IP, as server or as client."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addOptions({
+    QList<QCommandLineOption> options = {
         {QStringLiteral("server"), QStringLiteral("Start the server at once, without the settings dialog.")},
         {QStringLiteral("port"), QStringLiteral("The port the server listens on (0 to 65535; 0 lets the system choose). "
                                                 "Default: the settings file's."),
@@ -66,7 +66,13 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
          QStringLiteral("M")},
         {QStringLiteral("headless"), QStringLiteral("Run the server without a window: the output goes to standard "
                                                     "output, messages to standard error. Needs --server.")},
-    });
+    };
+    // The server on its own takes --server and --headless, as the desktop program's command line
+    // does, but has nothing to tell about them.
+    if (serverOnly)
+        for (QCommandLineOption& option : options)
+            if (option.valueName().isEmpty()) option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions(options);
     if (!serverOnly) parser.addOptions(toolkitOptions());
 
     if (!parser.parse(arguments)) return usageError(name, parser.errorText());
