@@ -4,6 +4,7 @@
 #include "platform/err_object.h"
 #include "socket_control_array.h"
 #include "socket_errors.h"
+#include "socket_shared.h"
 #include "tcp_listener.h"
 
 namespace {
@@ -24,8 +25,8 @@ constexpr qint64 StalledMs = 250;
 constexpr qint64 StalledAllowanceBytes = 1024 * 1024;
 } // namespace
 
-SocketControl::SocketControl(SocketControlArray& array, int index)
-    : QObject(&array), m_array(array), m_index(index) {
+SocketControl::SocketControl(SocketControlArray& array, SocketShared& shared, int index)
+    : QObject(&array), m_array(array), m_shared(shared), m_index(index) {
     m_holdTimer.setSingleShot(true);
     m_holdTimer.setInterval(HoldMs);
     connect(&m_holdTimer, &QTimer::timeout, this, [this] {
@@ -65,7 +66,7 @@ void SocketControl::Connect(const QString& remoteHost, qint32 remotePort) {
     m_remoteHostIP = ipv4ToText(*address);
     int error = 0;
     std::unique_ptr<TcpConnection> connection =
-        TcpConnection::connectTo(m_array.m_poller, *address, quint16(remotePort), error);
+        TcpConnection::connectTo(m_shared.poller, *address, quint16(remotePort), error);
     if (!connection) {
         m_state = SocketState::Error;
         postError(error);
@@ -84,7 +85,7 @@ void SocketControl::Bind(qint32 localPort) {
 
 void SocketControl::Listen() {
     requireState(SocketState::Closed);
-    auto listener = std::make_unique<TcpListener>(m_array.m_poller);
+    auto listener = std::make_unique<TcpListener>(m_shared.poller);
     if (const int error = listener->listen(quint16(m_localPort)); error != 0) {
         const SocketErrorInfo info = socketErrorInfo(error);
         throw RuntimeError(info.number, info.description);
@@ -109,7 +110,7 @@ void SocketControl::Accept(qint32 requestID) {
     m_remotePort = pending.peerPort;
     m_state = SocketState::Connected;
     // Whatever the peer sent, or a close, while it waited is reported by the poller as usual.
-    attach(std::make_unique<TcpConnection>(m_array.m_poller, pending.fd, false));
+    attach(std::make_unique<TcpConnection>(m_shared.poller, pending.fd, false));
     m_connection->limitSendBuffer();
 }
 

@@ -57,7 +57,7 @@ void SocketControlArray::Load(int index) {
                            QStringLiteral("Control array element '%1' doesn't exist").arg(index));
     if (isLoaded(index))
         throw RuntimeError(RunTimeErrors::ElementAlreadyLoaded, QStringLiteral("Object already loaded"));
-    m_elements[index] = new SocketControl(*this, index);
+    m_elements[index] = new SocketControl(*this, m_shared, index);
 }
 
 void SocketControlArray::Unload(int index) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "socket_control.h"
-#include "socket_poller.h"
+#include "socket_shared.h"
 
 #include <QObject>
 #include <QPointer>
@@ -76,7 +76,7 @@ private:
     // Keeps a closed connection until its queued data has gone out and the peer has closed too.
     void drainAndDispose(std::unique_ptr<TcpConnection> connection);
 
-    SocketPoller m_poller;
+    SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
     std::map<qint32, PendingConnection> m_pending;
     qint32 m_nextRequestID = 0;
