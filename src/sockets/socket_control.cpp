@@ -129,7 +129,7 @@ void SocketControl::SendData(const QString& text) {
     if (m_state != SocketState::Connected && m_state != SocketState::Closing)
         throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
     if (!m_connection || m_connection->broken()) return;
-    m_connection->write(m_array.encode(text), m_array.currentSender());
+    m_connection->write(m_shared.encodeCache.encode(text), m_array.currentSender());
     // A peer that has stopped reading loses its connection, as if it had gone away.
     if (m_connection->queuedBytes() > MaxQueuedBytesPerConnection) m_connection->abort();
 }

@@ -149,15 +149,6 @@ std::shared_ptr<SendBacklog> SocketControlArray::currentSender() const {
     return m_senders.empty() ? nullptr : m_senders.back();
 }
 
-QByteArray SocketControlArray::encode(const QString& text) {
-    // The cached text holds on to its buffer, so the same address and size mean the same text.
-    if (text.constData() != m_lastText.constData() || text.size() != m_lastText.size()) {
-        m_lastText = text;
-        m_lastBytes = text.toUtf8();
-    }
-    return m_lastBytes;
-}
-
 void SocketControlArray::watchPausedReaders() {
     if (!m_pausedReaders.isActive()) m_pausedReaders.start();
 }

@@ -70,7 +70,6 @@ private:
 
     // The sender whose message the running DataArrival handlers pass on, innermost last.
     std::shared_ptr<SendBacklog> currentSender() const;
-    QByteArray encode(const QString& text);
     void watchPausedReaders();
 
     // Keeps a closed connection until its queued data has gone out and the peer has closed too.
@@ -86,7 +85,4 @@ private:
     QTimer m_pausedReaders;
     std::map<quint64, std::unique_ptr<TcpConnection>> m_draining;
     quint64 m_nextDrainID = 0;
-    // A broadcast sends one text to many connections: it is encoded once.
-    QString m_lastText;
-    QByteArray m_lastBytes;
 };
