@@ -129,7 +129,7 @@ void SocketControl::SendData(const QString& text) {
     if (m_state != SocketState::Connected && m_state != SocketState::Closing)
         throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
     if (!m_connection || m_connection->broken()) return;
-    m_connection->write(m_shared.encodeCache.encode(text), m_array.currentSender());
+    m_connection->write(m_shared.encodeCache.encode(text), m_shared.senders.current());
     // A peer that has stopped reading loses its connection, as if it had gone away.
     if (m_connection->queuedBytes() > MaxQueuedBytesPerConnection) m_connection->abort();
 }
@@ -243,10 +243,11 @@ void SocketControl::deliverData() {
 
     QPointer<SocketControl> self(this);
     SocketControlArray& sockets = m_array;
+    SenderStack& senders = m_shared.senders;
     m_inDataArrival = true;
-    sockets.m_senders.push_back(m_backlog);
+    senders.push(m_backlog);
     emit sockets.DataArrival(m_index, qint32(qMin<qsizetype>(m_message.size(), INT32_MAX)));
-    sockets.m_senders.pop_back();
+    senders.pop();
     if (!self) return;
     m_inDataArrival = false;
     m_message.clear();

@@ -145,10 +145,6 @@ void SocketControlArray::scheduleCloses() {
     }
 }
 
-std::shared_ptr<SendBacklog> SocketControlArray::currentSender() const {
-    return m_senders.empty() ? nullptr : m_senders.back();
-}
-
 void SocketControlArray::watchPausedReaders() {
     if (!m_pausedReaders.isActive()) m_pausedReaders.start();
 }

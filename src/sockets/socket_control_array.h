@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <deque>
 #include <map>
-#include <vector>
 
 // Which connection an element carried when a handler looked: a handler that yields checks it
 // afterwards before it acts on the element again.
@@ -68,8 +67,6 @@ private:
     void queueClose(SocketControl& element);
     void scheduleCloses();
 
-    // The sender whose message the running DataArrival handlers pass on, innermost last.
-    std::shared_ptr<SendBacklog> currentSender() const;
     void watchPausedReaders();
 
     // Keeps a closed connection until its queued data has gone out and the peer has closed too.
@@ -81,7 +78,6 @@ private:
     qint32 m_nextRequestID = 0;
     QTimer m_deferredRetry;
     std::deque<QPointer<SocketControl>> m_closeOrder;
-    std::vector<std::shared_ptr<SendBacklog>> m_senders;
     QTimer m_pausedReaders;
     std::map<quint64, std::unique_ptr<TcpConnection>> m_draining;
     quint64 m_nextDrainID = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encode_cache.h"
+#include "sender_stack.h"
 #include "socket_poller.h"
 
 // What the elements of one socket array share. The array owns it; every element keeps a
@@ -8,4 +9,5 @@
 struct SocketShared {
     SocketPoller poller;
     EncodeCache encodeCache;
+    SenderStack senders;
 };
