@@ -174,7 +174,7 @@ void SocketControl::unload() {
 void SocketControl::releaseConnection() {
     if (m_backlog) m_backlog->onChanged = nullptr;
     m_backlog.reset();
-    if (m_connection) m_array.drainAndDispose(std::move(m_connection));
+    if (m_connection) m_shared.drain.dispose(std::move(m_connection));
 }
 
 void SocketControl::onReadable() { scheduleData(); }

@@ -5,10 +5,6 @@
 #include <unistd.h>
 
 namespace {
-// How long a closed connection may take to hand its last queued data to a slow peer, and how
-// long it then waits for the peer's own close.
-constexpr int DrainTimeoutMs = 30000;
-constexpr int LingerMs = 2000;
 // How soon a connection request put off is raised again when no close comes first.
 constexpr int DeferredRetryMs = 50;
 // How often readers held back for their senders' sake are looked at again.
@@ -34,7 +30,6 @@ SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
 SocketControlArray::~SocketControlArray() {
     for (auto& [index, element] : m_elements) delete element;
     m_elements.clear();
-    m_draining.clear();
     for (auto& [id, pending] : m_pending) ::close(pending.fd);
 }
 
@@ -147,18 +142,4 @@ void SocketControlArray::scheduleCloses() {
 
 void SocketControlArray::watchPausedReaders() {
     if (!m_pausedReaders.isActive()) m_pausedReaders.start();
-}
-
-void SocketControlArray::drainAndDispose(std::unique_ptr<TcpConnection> connection) {
-    TcpConnection* raw = connection.get();
-    raw->onReadable = nullptr;
-    raw->onGone = nullptr;
-    raw->onConnected = nullptr;
-    const quint64 id = ++m_nextDrainID;
-    const int limitMs = raw->queuedBytes() > 0 ? DrainTimeoutMs : LingerMs;
-    m_draining.emplace(id, std::move(connection));
-    const auto dispose = [this, id] { m_draining.erase(id); };
-    QTimer::singleShot(limitMs, this, dispose);
-    // Called from inside the connection's own poll handling: it is deleted from the event loop.
-    raw->finish([this, dispose] { QMetaObject::invokeMethod(this, dispose, Qt::QueuedConnection); });
 }

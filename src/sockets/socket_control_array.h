@@ -69,9 +69,6 @@ private:
 
     void watchPausedReaders();
 
-    // Keeps a closed connection until its queued data has gone out and the peer has closed too.
-    void drainAndDispose(std::unique_ptr<TcpConnection> connection);
-
     SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
     std::map<qint32, PendingConnection> m_pending;
@@ -79,6 +76,4 @@ private:
     QTimer m_deferredRetry;
     std::deque<QPointer<SocketControl>> m_closeOrder;
     QTimer m_pausedReaders;
-    std::map<quint64, std::unique_ptr<TcpConnection>> m_draining;
-    quint64 m_nextDrainID = 0;
 };

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "connection_drain.h"
 #include "encode_cache.h"
 #include "sender_stack.h"
 #include "socket_poller.h"
 
 // What the elements of one socket array share. The array owns it; every element keeps a
-// reference to it. Members are destroyed in reverse order, so the poller outlives the rest.
+// reference to it. Members are destroyed in reverse order: the poller outlives the connections.
 struct SocketShared {
     SocketPoller poller;
     EncodeCache encodeCache;
     SenderStack senders;
+    ConnectionDrain drain;
 };
