@@ -91,7 +91,8 @@ void SocketControl::Listen() {
         throw RuntimeError(info.number, info.description);
     }
     listener->onAccepted = [this](int fd, const QString& address, quint16 port) {
-        const qint32 requestID = m_array.registerPending(fd, address, port, *this);
+        const qint32 requestID = m_shared.pending.add(fd, address, port, *this,
+                                                      [this](qint32 id) { deliverConnectionRequest(id); });
         QMetaObject::invokeMethod(
             this, [this, requestID] { deliverConnectionRequest(requestID); }, Qt::QueuedConnection);
     };
@@ -101,7 +102,7 @@ void SocketControl::Listen() {
 
 void SocketControl::Accept(qint32 requestID) {
     requireState(SocketState::Closed);
-    const SocketControlArray::PendingConnection pending = m_array.takePending(requestID);
+    const PendingRequests::Request pending = m_shared.pending.take(requestID);
     if (pending.fd < 0)
         throw RuntimeError(RunTimeErrors::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument"));
     ++m_connectionSerial;
@@ -287,9 +288,10 @@ void SocketControl::deliverClose() {
     m_closePending = false;
     m_array.m_closeOrder.pop_front();
     SocketControlArray& sockets = m_array;
+    PendingRequests& pending = m_shared.pending;
     emit sockets.Close(m_index);
     sockets.scheduleCloses();
-    sockets.raiseDeferred();
+    pending.raiseDeferred();
 }
 
 void SocketControl::postError(int systemError) {
@@ -304,7 +306,8 @@ void SocketControl::deliverError(qint32 number, const QString& description) {
 }
 
 void SocketControl::deliverConnectionRequest(qint32 requestID) {
+    PendingRequests& pending = m_shared.pending;
     if (!m_unloaded && m_state == SocketState::Listening) emit m_array.ConnectionRequest(m_index, requestID);
     // A request the handler neither accepted nor put off is turned down.
-    m_array.dropPending(requestID);
+    pending.turnDown(requestID);
 }

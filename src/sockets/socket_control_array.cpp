@@ -2,18 +2,12 @@
 
 #include "platform/err_object.h"
 
-#include <unistd.h>
-
 namespace {
-// How soon a connection request put off is raised again when no close comes first.
-constexpr int DeferredRetryMs = 50;
 // How often readers held back for their senders' sake are looked at again.
 constexpr int PausedReadersCheckMs = 100;
 } // namespace
 
 SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
-    m_deferredRetry.setInterval(DeferredRetryMs);
-    connect(&m_deferredRetry, &QTimer::timeout, this, &SocketControlArray::raiseDeferred); // which stops it
     m_pausedReaders.setInterval(PausedReadersCheckMs);
     connect(&m_pausedReaders, &QTimer::timeout, this, [this] {
         bool anyPaused = false;
@@ -30,7 +24,6 @@ SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
 SocketControlArray::~SocketControlArray() {
     for (auto& [index, element] : m_elements) delete element;
     m_elements.clear();
-    for (auto& [id, pending] : m_pending) ::close(pending.fd);
 }
 
 SocketControl* SocketControlArray::find(int index) const {
@@ -76,52 +69,10 @@ bool SocketControlArray::stillCarries(int index, const ConnectionRef& ref) const
 }
 
 QString SocketControlArray::pendingPeerAddress(qint32 requestID) const {
-    const auto it = m_pending.find(requestID);
-    return it == m_pending.end() ? QString() : it->second.peerAddress;
+    return m_shared.pending.peerAddress(requestID);
 }
 
-void SocketControlArray::deferRequest(qint32 requestID) {
-    const auto it = m_pending.find(requestID);
-    if (it == m_pending.end()) return;
-    it->second.deferred = true;
-    if (!m_deferredRetry.isActive()) m_deferredRetry.start();
-}
-
-void SocketControlArray::raiseDeferred() {
-    m_deferredRetry.stop();
-    for (auto& [requestID, pending] : m_pending) {
-        if (!pending.deferred) continue;
-        pending.deferred = false;
-        const qint32 id = requestID;
-        if (SocketControl* listener = pending.listener)
-            QMetaObject::invokeMethod(
-                listener, [listener, id] { listener->deliverConnectionRequest(id); }, Qt::QueuedConnection);
-        else
-            QMetaObject::invokeMethod(this, [this, id] { dropPending(id); }, Qt::QueuedConnection);
-    }
-}
-
-qint32 SocketControlArray::registerPending(int fd, const QString& peerAddress, quint16 peerPort,
-                                           SocketControl& listener) {
-    const qint32 requestID = ++m_nextRequestID;
-    m_pending[requestID] = {fd, peerAddress, peerPort, &listener, false};
-    return requestID;
-}
-
-SocketControlArray::PendingConnection SocketControlArray::takePending(qint32 requestID) {
-    const auto it = m_pending.find(requestID);
-    if (it == m_pending.end()) return {};
-    PendingConnection pending = it->second;
-    m_pending.erase(it);
-    return pending;
-}
-
-void SocketControlArray::dropPending(qint32 requestID) {
-    const auto it = m_pending.find(requestID);
-    if (it == m_pending.end() || it->second.deferred) return;
-    ::close(it->second.fd);
-    m_pending.erase(it);
-}
+void SocketControlArray::deferRequest(qint32 requestID) { m_shared.pending.defer(requestID); }
 
 void SocketControlArray::queueClose(SocketControl& element) {
     m_closeOrder.push_back(&element);

@@ -50,19 +50,6 @@ signals:
 private:
     friend class SocketControl;
 
-    struct PendingConnection {
-        int fd = -1;
-        QString peerAddress;
-        quint16 peerPort = 0;
-        QPointer<SocketControl> listener;
-        bool deferred = false;
-    };
-
-    qint32 registerPending(int fd, const QString& peerAddress, quint16 peerPort, SocketControl& listener);
-    PendingConnection takePending(qint32 requestID);
-    void dropPending(qint32 requestID);
-    void raiseDeferred();
-
     // Closes are raised in the order the peers left, each after its connection's data.
     void queueClose(SocketControl& element);
     void scheduleCloses();
@@ -71,9 +58,6 @@ private:
 
     SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
-    std::map<qint32, PendingConnection> m_pending;
-    qint32 m_nextRequestID = 0;
-    QTimer m_deferredRetry;
     std::deque<QPointer<SocketControl>> m_closeOrder;
     QTimer m_pausedReaders;
 };

@@ -2,6 +2,7 @@
 
 #include "connection_drain.h"
 #include "encode_cache.h"
+#include "pending_requests.h"
 #include "sender_stack.h"
 #include "socket_poller.h"
 
@@ -9,6 +10,7 @@
 // reference to it. Members are destroyed in reverse order: the poller outlives the connections.
 struct SocketShared {
     SocketPoller poller;
+    PendingRequests pending;
     EncodeCache encodeCache;
     SenderStack senders;
     ConnectionDrain drain;
