@@ -151,14 +151,14 @@ void SocketControl::Close() {
     releaseConnection();
     m_listener.reset();
     m_state = SocketState::Closed;
-    if (wasWaitingToClose) m_array.scheduleCloses();
+    if (wasWaitingToClose) m_shared.closeOrder.schedule();
 }
 
 void SocketControl::claimClose() {
     m_closeClaimed = true;
     if (!m_closePending) return;
     m_closePending = false;
-    m_array.scheduleCloses();
+    m_shared.closeOrder.schedule();
 }
 
 bool SocketControl::peerHasLeft() {
@@ -185,7 +185,8 @@ void SocketControl::onGone() {
     m_state = SocketState::Closing;
     if (m_closeClaimed) return;
     m_closePending = true;
-    m_array.queueClose(*this);
+    m_shared.closeOrder.queue({this, [this] { return !m_unloaded && m_closePending; },
+                               [this] { return readyToClose(); }, [this] { scheduleClose(); }});
     // What arrived before the close still goes out first.
     scheduleData();
 }
@@ -228,14 +229,14 @@ void SocketControl::deliverData() {
     m_dataQueued = false;
     const bool readable = m_state == SocketState::Connected || m_state == SocketState::Closing;
     if (m_unloaded || !readable || m_inDataArrival) {
-        m_array.scheduleCloses();
+        m_shared.closeOrder.schedule();
         return;
     }
     if (m_connection && m_connection->hasInput()) m_text.append(m_connection->takeInput());
     std::optional<QString> message = m_text.takeMessage(m_holdExpired || m_closePending);
     if (!message) {
         if (m_text.holding() && !m_holdTimer.isActive()) m_holdTimer.start();
-        m_array.scheduleCloses();
+        m_shared.closeOrder.schedule();
         return;
     }
     m_holdTimer.stop();
@@ -257,7 +258,7 @@ void SocketControl::deliverData() {
         scheduleData();
     else if (m_text.holding())
         m_holdTimer.start();
-    m_array.scheduleCloses();
+    m_shared.closeOrder.schedule();
 }
 
 bool SocketControl::readyToClose() const {
@@ -274,23 +275,23 @@ void SocketControl::scheduleClose() {
 void SocketControl::deliverClose() {
     m_closeQueued = false;
     if (m_unloaded || !m_closePending || m_state != SocketState::Closing) {
-        m_array.scheduleCloses();
+        m_shared.closeOrder.schedule();
         return;
     }
     if (!readyToClose()) {
         scheduleData();
         return;
     }
-    if (m_array.m_closeOrder.empty() || m_array.m_closeOrder.front() != this) {
-        m_array.scheduleCloses();
+    if (!m_shared.closeOrder.takeIfNext(this)) {
+        m_shared.closeOrder.schedule();
         return;
     }
     m_closePending = false;
-    m_array.m_closeOrder.pop_front();
     SocketControlArray& sockets = m_array;
+    CloseOrder& closeOrder = m_shared.closeOrder;
     PendingRequests& pending = m_shared.pending;
     emit sockets.Close(m_index);
-    sockets.scheduleCloses();
+    closeOrder.schedule();
     pending.raiseDeferred();
 }
 

@@ -74,23 +74,6 @@ QString SocketControlArray::pendingPeerAddress(qint32 requestID) const {
 
 void SocketControlArray::deferRequest(qint32 requestID) { m_shared.pending.defer(requestID); }
 
-void SocketControlArray::queueClose(SocketControl& element) {
-    m_closeOrder.push_back(&element);
-    scheduleCloses();
-}
-
-void SocketControlArray::scheduleCloses() {
-    while (!m_closeOrder.empty()) {
-        SocketControl* head = m_closeOrder.front();
-        if (!head || head->m_unloaded || !head->m_closePending) {
-            m_closeOrder.pop_front();
-            continue;
-        }
-        if (head->readyToClose()) head->scheduleClose();
-        return;
-    }
-}
-
 void SocketControlArray::watchPausedReaders() {
     if (!m_pausedReaders.isActive()) m_pausedReaders.start();
 }

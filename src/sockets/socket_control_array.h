@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <deque>
 #include <map>
 
 // Which connection an element carried when a handler looked: a handler that yields checks it
@@ -50,14 +49,9 @@ signals:
 private:
     friend class SocketControl;
 
-    // Closes are raised in the order the peers left, each after its connection's data.
-    void queueClose(SocketControl& element);
-    void scheduleCloses();
-
     void watchPausedReaders();
 
     SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
-    std::deque<QPointer<SocketControl>> m_closeOrder;
     QTimer m_pausedReaders;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "close_order.h"
 #include "connection_drain.h"
 #include "encode_cache.h"
 #include "pending_requests.h"
@@ -11,6 +12,7 @@
 struct SocketShared {
     SocketPoller poller;
     PendingRequests pending;
+    CloseOrder closeOrder;
     EncodeCache encodeCache;
     SenderStack senders;
     ConnectionDrain drain;
