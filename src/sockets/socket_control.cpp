@@ -216,7 +216,14 @@ void SocketControl::updateReadPause() {
         m_pauseAbove = queued + StalledAllowanceBytes;
     }
     m_connection->setReadPaused(paused);
-    if (paused) m_array.watchPausedReaders();
+    if (paused) m_shared.pausedReaders.watch(m_index, *this, [this] { return lookAgainAtReadPause(); });
+}
+
+bool SocketControl::lookAgainAtReadPause() {
+    // Only the array's own elements are looked at again.
+    if (m_unloaded || !m_connection || !m_connection->readPaused()) return false;
+    updateReadPause();
+    return m_connection && m_connection->readPaused();
 }
 
 void SocketControl::scheduleData() {

@@ -81,6 +81,7 @@ private:
     void onGone();
     void onConnected(int error);
     void updateReadPause();
+    bool lookAgainAtReadPause();
 
     void scheduleData();
     void deliverData();

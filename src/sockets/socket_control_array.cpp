@@ -2,24 +2,7 @@
 
 #include "platform/err_object.h"
 
-namespace {
-// How often readers held back for their senders' sake are looked at again.
-constexpr int PausedReadersCheckMs = 100;
-} // namespace
-
-SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
-    m_pausedReaders.setInterval(PausedReadersCheckMs);
-    connect(&m_pausedReaders, &QTimer::timeout, this, [this] {
-        bool anyPaused = false;
-        for (auto& [index, element] : m_elements) {
-            if (!element->m_connection || !element->m_connection->readPaused()) continue;
-            element->updateReadPause();
-            anyPaused = anyPaused || (element->m_connection && element->m_connection->readPaused());
-        }
-        if (!anyPaused) m_pausedReaders.stop();
-    });
-    Load(0);
-}
+SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) { Load(0); }
 
 SocketControlArray::~SocketControlArray() {
     for (auto& [index, element] : m_elements) delete element;
@@ -73,7 +56,3 @@ QString SocketControlArray::pendingPeerAddress(qint32 requestID) const {
 }
 
 void SocketControlArray::deferRequest(qint32 requestID) { m_shared.pending.defer(requestID); }
-
-void SocketControlArray::watchPausedReaders() {
-    if (!m_pausedReaders.isActive()) m_pausedReaders.start();
-}

@@ -5,7 +5,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <map>
 
 // Which connection an element carried when a handler looked: a handler that yields checks it
@@ -49,9 +48,6 @@ signals:
 private:
     friend class SocketControl;
 
-    void watchPausedReaders();
-
     SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
-    QTimer m_pausedReaders;
 };

@@ -3,6 +3,7 @@
 #include "close_order.h"
 #include "connection_drain.h"
 #include "encode_cache.h"
+#include "paused_readers.h"
 #include "pending_requests.h"
 #include "sender_stack.h"
 #include "socket_poller.h"
@@ -13,6 +14,7 @@ struct SocketShared {
     SocketPoller poller;
     PendingRequests pending;
     CloseOrder closeOrder;
+    PausedReaders pausedReaders;
     EncodeCache encodeCache;
     SenderStack senders;
     ConnectionDrain drain;
