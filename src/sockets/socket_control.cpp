@@ -166,11 +166,7 @@ bool SocketControl::peerHasLeft() {
     return m_state == SocketState::Closing;
 }
 
-void SocketControl::unload() {
-    Close();
-    m_unloaded = true;
-    deleteLater();
-}
+bool SocketControl::unloaded() const { return m_array.find(m_index) != this; }
 
 void SocketControl::releaseConnection() {
     if (m_backlog) m_backlog->onChanged = nullptr;
@@ -185,7 +181,7 @@ void SocketControl::onGone() {
     m_state = SocketState::Closing;
     if (m_closeClaimed) return;
     m_closePending = true;
-    m_shared.closeOrder.queue({this, [this] { return !m_unloaded && m_closePending; },
+    m_shared.closeOrder.queue({this, [this] { return !unloaded() && m_closePending; },
                                [this] { return readyToClose(); }, [this] { scheduleClose(); }});
     // What arrived before the close still goes out first.
     scheduleData();
@@ -221,7 +217,7 @@ void SocketControl::updateReadPause() {
 
 bool SocketControl::lookAgainAtReadPause() {
     // Only the array's own elements are looked at again.
-    if (m_unloaded || !m_connection || !m_connection->readPaused()) return false;
+    if (unloaded() || !m_connection || !m_connection->readPaused()) return false;
     updateReadPause();
     return m_connection && m_connection->readPaused();
 }
@@ -235,7 +231,7 @@ void SocketControl::scheduleData() {
 void SocketControl::deliverData() {
     m_dataQueued = false;
     const bool readable = m_state == SocketState::Connected || m_state == SocketState::Closing;
-    if (m_unloaded || !readable || m_inDataArrival) {
+    if (unloaded() || !readable || m_inDataArrival) {
         m_shared.closeOrder.schedule();
         return;
     }
@@ -281,7 +277,7 @@ void SocketControl::scheduleClose() {
 
 void SocketControl::deliverClose() {
     m_closeQueued = false;
-    if (m_unloaded || !m_closePending || m_state != SocketState::Closing) {
+    if (unloaded() || !m_closePending || m_state != SocketState::Closing) {
         m_shared.closeOrder.schedule();
         return;
     }
@@ -309,13 +305,13 @@ void SocketControl::postError(int systemError) {
 }
 
 void SocketControl::deliverError(qint32 number, const QString& description) {
-    if (m_unloaded || m_state != SocketState::Error) return;
+    if (unloaded() || m_state != SocketState::Error) return;
     emit m_array.Error(m_index, number, description);
 }
 
 void SocketControl::deliverConnectionRequest(qint32 requestID) {
     PendingRequests& pending = m_shared.pending;
-    if (!m_unloaded && m_state == SocketState::Listening) emit m_array.ConnectionRequest(m_index, requestID);
+    if (!unloaded() && m_state == SocketState::Listening) emit m_array.ConnectionRequest(m_index, requestID);
     // A request the handler neither accepted nor put off is turned down.
     pending.turnDown(requestID);
 }

@@ -70,9 +70,8 @@ public:
     void claimClose();
 
 private:
-    friend class SocketControlArray;
-
-    void unload();
+    // An element the array no longer holds has been unloaded: events still queued for it are dropped.
+    bool unloaded() const;
     void requireState(qint16 state) const;
     void attach(std::unique_ptr<TcpConnection> connection);
     void releaseConnection();
@@ -96,7 +95,6 @@ private:
     SocketShared& m_shared;
     const int m_index;
     qint16 m_state = SocketState::Closed;
-    bool m_unloaded = false;
 
     std::unique_ptr<TcpConnection> m_connection;
     std::unique_ptr<TcpListener> m_listener;

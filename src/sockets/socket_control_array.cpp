@@ -37,7 +37,9 @@ void SocketControlArray::Unload(int index) {
                            QStringLiteral("Can't unload controls created at design time"));
     SocketControl& element = (*this)(index);
     m_elements.erase(index);
-    element.unload();
+    element.Close();
+    // The handler that unloads the element may be one of its own.
+    element.deleteLater();
 }
 
 ConnectionRef SocketControlArray::refOf(int index) const {

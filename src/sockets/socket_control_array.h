@@ -46,8 +46,6 @@ signals:
     void Error(int Index, qint32 Number, const QString& Description);
 
 private:
-    friend class SocketControl;
-
     SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
 };
