@@ -4,6 +4,7 @@
 #include "platform/err_object.h"
 #include "socket_control_array.h"
 #include "socket_errors.h"
+#include "socket_shared.h"
 #include "tcp_listener.h"
 
 namespace {
@@ -24,8 +25,8 @@ constexpr qint64 StalledMs = 250;
 constexpr qint64 StalledAllowanceBytes = 1024 * 1024;
 } // namespace
 
-SocketControl::SocketControl(SocketControlArray& array, int index)
-    : QObject(&array), m_array(array), m_index(index) {
+SocketControl::SocketControl(SocketControlArray& array, SocketShared& shared, int index)
+    : QObject(&array), m_array(array), m_shared(shared), m_index(index) {
     m_holdTimer.setSingleShot(true);
     m_holdTimer.setInterval(HoldMs);
     connect(&m_holdTimer, &QTimer::timeout, this, [this] {
@@ -65,7 +66,7 @@ void SocketControl::Connect(const QString& remoteHost, qint32 remotePort) {
     m_remoteHostIP = ipv4ToText(*address);
     int error = 0;
     std::unique_ptr<TcpConnection> connection =
-        TcpConnection::connectTo(m_array.m_poller, *address, quint16(remotePort), error);
+        TcpConnection::connectTo(m_shared.poller, *address, quint16(remotePort), error);
     if (!connection) {
         m_state = SocketState::Error;
         postError(error);
@@ -84,13 +85,14 @@ void SocketControl::Bind(qint32 localPort) {
 
 void SocketControl::Listen() {
     requireState(SocketState::Closed);
-    auto listener = std::make_unique<TcpListener>(m_array.m_poller);
+    auto listener = std::make_unique<TcpListener>(m_shared.poller);
     if (const int error = listener->listen(quint16(m_localPort)); error != 0) {
         const SocketErrorInfo info = socketErrorInfo(error);
         throw RuntimeError(info.number, info.description);
     }
     listener->onAccepted = [this](int fd, const QString& address, quint16 port) {
-        const qint32 requestID = m_array.registerPending(fd, address, port, *this);
+        const qint32 requestID = m_shared.pending.add(fd, address, port, *this,
+                                                      [this](qint32 id) { deliverConnectionRequest(id); });
         QMetaObject::invokeMethod(
             this, [this, requestID] { deliverConnectionRequest(requestID); }, Qt::QueuedConnection);
     };
@@ -100,7 +102,7 @@ void SocketControl::Listen() {
 
 void SocketControl::Accept(qint32 requestID) {
     requireState(SocketState::Closed);
-    const SocketControlArray::PendingConnection pending = m_array.takePending(requestID);
+    const PendingRequests::Request pending = m_shared.pending.take(requestID);
     if (pending.fd < 0)
         throw RuntimeError(RunTimeErrors::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument"));
     ++m_connectionSerial;
@@ -109,7 +111,7 @@ void SocketControl::Accept(qint32 requestID) {
     m_remotePort = pending.peerPort;
     m_state = SocketState::Connected;
     // Whatever the peer sent, or a close, while it waited is reported by the poller as usual.
-    attach(std::make_unique<TcpConnection>(m_array.m_poller, pending.fd, false));
+    attach(std::make_unique<TcpConnection>(m_shared.poller, pending.fd, false));
     m_connection->limitSendBuffer();
 }
 
@@ -128,7 +130,7 @@ void SocketControl::SendData(const QString& text) {
     if (m_state != SocketState::Connected && m_state != SocketState::Closing)
         throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
     if (!m_connection || m_connection->broken()) return;
-    m_connection->write(m_array.encode(text), m_array.currentSender());
+    m_connection->write(m_shared.encodeCache.encode(text), m_shared.senders.current());
     // A peer that has stopped reading loses its connection, as if it had gone away.
     if (m_connection->queuedBytes() > MaxQueuedBytesPerConnection) m_connection->abort();
 }
@@ -149,14 +151,14 @@ void SocketControl::Close() {
     releaseConnection();
     m_listener.reset();
     m_state = SocketState::Closed;
-    if (wasWaitingToClose) m_array.scheduleCloses();
+    if (wasWaitingToClose) m_shared.closeOrder.schedule();
 }
 
 void SocketControl::claimClose() {
     m_closeClaimed = true;
     if (!m_closePending) return;
     m_closePending = false;
-    m_array.scheduleCloses();
+    m_shared.closeOrder.schedule();
 }
 
 bool SocketControl::peerHasLeft() {
@@ -164,16 +166,12 @@ bool SocketControl::peerHasLeft() {
     return m_state == SocketState::Closing;
 }
 
-void SocketControl::unload() {
-    Close();
-    m_unloaded = true;
-    deleteLater();
-}
+bool SocketControl::unloaded() const { return m_array.find(m_index) != this; }
 
 void SocketControl::releaseConnection() {
     if (m_backlog) m_backlog->onChanged = nullptr;
     m_backlog.reset();
-    if (m_connection) m_array.drainAndDispose(std::move(m_connection));
+    if (m_connection) m_shared.drain.dispose(std::move(m_connection));
 }
 
 void SocketControl::onReadable() { scheduleData(); }
@@ -183,7 +181,8 @@ void SocketControl::onGone() {
     m_state = SocketState::Closing;
     if (m_closeClaimed) return;
     m_closePending = true;
-    m_array.queueClose(*this);
+    m_shared.closeOrder.queue({this, [this] { return !unloaded() && m_closePending; },
+                               [this] { return readyToClose(); }, [this] { scheduleClose(); }});
     // What arrived before the close still goes out first.
     scheduleData();
 }
@@ -213,7 +212,14 @@ void SocketControl::updateReadPause() {
         m_pauseAbove = queued + StalledAllowanceBytes;
     }
     m_connection->setReadPaused(paused);
-    if (paused) m_array.watchPausedReaders();
+    if (paused) m_shared.pausedReaders.watch(m_index, *this, [this] { return lookAgainAtReadPause(); });
+}
+
+bool SocketControl::lookAgainAtReadPause() {
+    // Only the array's own elements are looked at again.
+    if (unloaded() || !m_connection || !m_connection->readPaused()) return false;
+    updateReadPause();
+    return m_connection && m_connection->readPaused();
 }
 
 void SocketControl::scheduleData() {
@@ -225,15 +231,15 @@ void SocketControl::scheduleData() {
 void SocketControl::deliverData() {
     m_dataQueued = false;
     const bool readable = m_state == SocketState::Connected || m_state == SocketState::Closing;
-    if (m_unloaded || !readable || m_inDataArrival) {
-        m_array.scheduleCloses();
+    if (unloaded() || !readable || m_inDataArrival) {
+        m_shared.closeOrder.schedule();
         return;
     }
     if (m_connection && m_connection->hasInput()) m_text.append(m_connection->takeInput());
     std::optional<QString> message = m_text.takeMessage(m_holdExpired || m_closePending);
     if (!message) {
         if (m_text.holding() && !m_holdTimer.isActive()) m_holdTimer.start();
-        m_array.scheduleCloses();
+        m_shared.closeOrder.schedule();
         return;
     }
     m_holdTimer.stop();
@@ -242,10 +248,11 @@ void SocketControl::deliverData() {
 
     QPointer<SocketControl> self(this);
     SocketControlArray& sockets = m_array;
+    SenderStack& senders = m_shared.senders;
     m_inDataArrival = true;
-    sockets.m_senders.push_back(m_backlog);
+    senders.push(m_backlog);
     emit sockets.DataArrival(m_index, qint32(qMin<qsizetype>(m_message.size(), INT32_MAX)));
-    sockets.m_senders.pop_back();
+    senders.pop();
     if (!self) return;
     m_inDataArrival = false;
     m_message.clear();
@@ -254,7 +261,7 @@ void SocketControl::deliverData() {
         scheduleData();
     else if (m_text.holding())
         m_holdTimer.start();
-    m_array.scheduleCloses();
+    m_shared.closeOrder.schedule();
 }
 
 bool SocketControl::readyToClose() const {
@@ -270,24 +277,25 @@ void SocketControl::scheduleClose() {
 
 void SocketControl::deliverClose() {
     m_closeQueued = false;
-    if (m_unloaded || !m_closePending || m_state != SocketState::Closing) {
-        m_array.scheduleCloses();
+    if (unloaded() || !m_closePending || m_state != SocketState::Closing) {
+        m_shared.closeOrder.schedule();
         return;
     }
     if (!readyToClose()) {
         scheduleData();
         return;
     }
-    if (m_array.m_closeOrder.empty() || m_array.m_closeOrder.front() != this) {
-        m_array.scheduleCloses();
+    if (!m_shared.closeOrder.takeIfNext(this)) {
+        m_shared.closeOrder.schedule();
         return;
     }
     m_closePending = false;
-    m_array.m_closeOrder.pop_front();
     SocketControlArray& sockets = m_array;
+    CloseOrder& closeOrder = m_shared.closeOrder;
+    PendingRequests& pending = m_shared.pending;
     emit sockets.Close(m_index);
-    sockets.scheduleCloses();
-    sockets.raiseDeferred();
+    closeOrder.schedule();
+    pending.raiseDeferred();
 }
 
 void SocketControl::postError(int systemError) {
@@ -297,12 +305,13 @@ void SocketControl::postError(int systemError) {
 }
 
 void SocketControl::deliverError(qint32 number, const QString& description) {
-    if (m_unloaded || m_state != SocketState::Error) return;
+    if (unloaded() || m_state != SocketState::Error) return;
     emit m_array.Error(m_index, number, description);
 }
 
 void SocketControl::deliverConnectionRequest(qint32 requestID) {
-    if (!m_unloaded && m_state == SocketState::Listening) emit m_array.ConnectionRequest(m_index, requestID);
+    PendingRequests& pending = m_shared.pending;
+    if (!unloaded() && m_state == SocketState::Listening) emit m_array.ConnectionRequest(m_index, requestID);
     // A request the handler neither accepted nor put off is turned down.
-    m_array.dropPending(requestID);
+    pending.turnDown(requestID);
 }

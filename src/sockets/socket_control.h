@@ -9,6 +9,7 @@
 #include <memory>
 
 class SocketControlArray;
+struct SocketShared;
 class TcpListener;
 
 // The states an element reports; the program tests 0, 6 and 7 and shows all of them.
@@ -36,7 +37,7 @@ inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
 class SocketControl : public QObject {
     Q_OBJECT
 public:
-    SocketControl(SocketControlArray& array, int index);
+    SocketControl(SocketControlArray& array, SocketShared& shared, int index);
     ~SocketControl() override;
 
     int index() const { return m_index; }
@@ -69,9 +70,8 @@ public:
     void claimClose();
 
 private:
-    friend class SocketControlArray;
-
-    void unload();
+    // An element the array no longer holds has been unloaded: events still queued for it are dropped.
+    bool unloaded() const;
     void requireState(qint16 state) const;
     void attach(std::unique_ptr<TcpConnection> connection);
     void releaseConnection();
@@ -80,6 +80,7 @@ private:
     void onGone();
     void onConnected(int error);
     void updateReadPause();
+    bool lookAgainAtReadPause();
 
     void scheduleData();
     void deliverData();
@@ -91,9 +92,9 @@ private:
     void deliverConnectionRequest(qint32 requestID);
 
     SocketControlArray& m_array;
+    SocketShared& m_shared;
     const int m_index;
     qint16 m_state = SocketState::Closed;
-    bool m_unloaded = false;
 
     std::unique_ptr<TcpConnection> m_connection;
     std::unique_ptr<TcpListener> m_listener;

@@ -2,40 +2,11 @@
 
 #include "platform/err_object.h"
 
-#include <unistd.h>
-
-namespace {
-// How long a closed connection may take to hand its last queued data to a slow peer, and how
-// long it then waits for the peer's own close.
-constexpr int DrainTimeoutMs = 30000;
-constexpr int LingerMs = 2000;
-// How soon a connection request put off is raised again when no close comes first.
-constexpr int DeferredRetryMs = 50;
-// How often readers held back for their senders' sake are looked at again.
-constexpr int PausedReadersCheckMs = 100;
-} // namespace
-
-SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) {
-    m_deferredRetry.setInterval(DeferredRetryMs);
-    connect(&m_deferredRetry, &QTimer::timeout, this, &SocketControlArray::raiseDeferred); // which stops it
-    m_pausedReaders.setInterval(PausedReadersCheckMs);
-    connect(&m_pausedReaders, &QTimer::timeout, this, [this] {
-        bool anyPaused = false;
-        for (auto& [index, element] : m_elements) {
-            if (!element->m_connection || !element->m_connection->readPaused()) continue;
-            element->updateReadPause();
-            anyPaused = anyPaused || (element->m_connection && element->m_connection->readPaused());
-        }
-        if (!anyPaused) m_pausedReaders.stop();
-    });
-    Load(0);
-}
+SocketControlArray::SocketControlArray(QObject* parent) : QObject(parent) { Load(0); }
 
 SocketControlArray::~SocketControlArray() {
     for (auto& [index, element] : m_elements) delete element;
     m_elements.clear();
-    m_draining.clear();
-    for (auto& [id, pending] : m_pending) ::close(pending.fd);
 }
 
 SocketControl* SocketControlArray::find(int index) const {
@@ -57,7 +28,7 @@ void SocketControlArray::Load(int index) {
                            QStringLiteral("Control array element '%1' doesn't exist").arg(index));
     if (isLoaded(index))
         throw RuntimeError(RunTimeErrors::ElementAlreadyLoaded, QStringLiteral("Object already loaded"));
-    m_elements[index] = new SocketControl(*this, index);
+    m_elements[index] = new SocketControl(*this, m_shared, index);
 }
 
 void SocketControlArray::Unload(int index) {
@@ -66,7 +37,9 @@ void SocketControlArray::Unload(int index) {
                            QStringLiteral("Can't unload controls created at design time"));
     SocketControl& element = (*this)(index);
     m_elements.erase(index);
-    element.unload();
+    element.Close();
+    // The handler that unloads the element may be one of its own.
+    element.deleteLater();
 }
 
 ConnectionRef SocketControlArray::refOf(int index) const {
@@ -81,97 +54,7 @@ bool SocketControlArray::stillCarries(int index, const ConnectionRef& ref) const
 }
 
 QString SocketControlArray::pendingPeerAddress(qint32 requestID) const {
-    const auto it = m_pending.find(requestID);
-    return it == m_pending.end() ? QString() : it->second.peerAddress;
+    return m_shared.pending.peerAddress(requestID);
 }
 
-void SocketControlArray::deferRequest(qint32 requestID) {
-    const auto it = m_pending.find(requestID);
-    if (it == m_pending.end()) return;
-    it->second.deferred = true;
-    if (!m_deferredRetry.isActive()) m_deferredRetry.start();
-}
-
-void SocketControlArray::raiseDeferred() {
-    m_deferredRetry.stop();
-    for (auto& [requestID, pending] : m_pending) {
-        if (!pending.deferred) continue;
-        pending.deferred = false;
-        const qint32 id = requestID;
-        if (SocketControl* listener = pending.listener)
-            QMetaObject::invokeMethod(
-                listener, [listener, id] { listener->deliverConnectionRequest(id); }, Qt::QueuedConnection);
-        else
-            QMetaObject::invokeMethod(this, [this, id] { dropPending(id); }, Qt::QueuedConnection);
-    }
-}
-
-qint32 SocketControlArray::registerPending(int fd, const QString& peerAddress, quint16 peerPort,
-                                           SocketControl& listener) {
-    const qint32 requestID = ++m_nextRequestID;
-    m_pending[requestID] = {fd, peerAddress, peerPort, &listener, false};
-    return requestID;
-}
-
-SocketControlArray::PendingConnection SocketControlArray::takePending(qint32 requestID) {
-    const auto it = m_pending.find(requestID);
-    if (it == m_pending.end()) return {};
-    PendingConnection pending = it->second;
-    m_pending.erase(it);
-    return pending;
-}
-
-void SocketControlArray::dropPending(qint32 requestID) {
-    const auto it = m_pending.find(requestID);
-    if (it == m_pending.end() || it->second.deferred) return;
-    ::close(it->second.fd);
-    m_pending.erase(it);
-}
-
-void SocketControlArray::queueClose(SocketControl& element) {
-    m_closeOrder.push_back(&element);
-    scheduleCloses();
-}
-
-void SocketControlArray::scheduleCloses() {
-    while (!m_closeOrder.empty()) {
-        SocketControl* head = m_closeOrder.front();
-        if (!head || head->m_unloaded || !head->m_closePending) {
-            m_closeOrder.pop_front();
-            continue;
-        }
-        if (head->readyToClose()) head->scheduleClose();
-        return;
-    }
-}
-
-std::shared_ptr<SendBacklog> SocketControlArray::currentSender() const {
-    return m_senders.empty() ? nullptr : m_senders.back();
-}
-
-QByteArray SocketControlArray::encode(const QString& text) {
-    // The cached text holds on to its buffer, so the same address and size mean the same text.
-    if (text.constData() != m_lastText.constData() || text.size() != m_lastText.size()) {
-        m_lastText = text;
-        m_lastBytes = text.toUtf8();
-    }
-    return m_lastBytes;
-}
-
-void SocketControlArray::watchPausedReaders() {
-    if (!m_pausedReaders.isActive()) m_pausedReaders.start();
-}
-
-void SocketControlArray::drainAndDispose(std::unique_ptr<TcpConnection> connection) {
-    TcpConnection* raw = connection.get();
-    raw->onReadable = nullptr;
-    raw->onGone = nullptr;
-    raw->onConnected = nullptr;
-    const quint64 id = ++m_nextDrainID;
-    const int limitMs = raw->queuedBytes() > 0 ? DrainTimeoutMs : LingerMs;
-    m_draining.emplace(id, std::move(connection));
-    const auto dispose = [this, id] { m_draining.erase(id); };
-    QTimer::singleShot(limitMs, this, dispose);
-    // Called from inside the connection's own poll handling: it is deleted from the event loop.
-    raw->finish([this, dispose] { QMetaObject::invokeMethod(this, dispose, Qt::QueuedConnection); });
-}
+void SocketControlArray::deferRequest(qint32 requestID) { m_shared.pending.defer(requestID); }

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "socket_control.h"
-#include "socket_poller.h"
+#include "socket_shared.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
-#include <deque>
 #include <map>
-#include <vector>
 
 // Which connection an element carried when a handler looked: a handler that yields checks it
 // afterwards before it acts on the element again.
@@ -49,44 +46,6 @@ signals:
     void Error(int Index, qint32 Number, const QString& Description);
 
 private:
-    friend class SocketControl;
-
-    struct PendingConnection {
-        int fd = -1;
-        QString peerAddress;
-        quint16 peerPort = 0;
-        QPointer<SocketControl> listener;
-        bool deferred = false;
-    };
-
-    qint32 registerPending(int fd, const QString& peerAddress, quint16 peerPort, SocketControl& listener);
-    PendingConnection takePending(qint32 requestID);
-    void dropPending(qint32 requestID);
-    void raiseDeferred();
-
-    // Closes are raised in the order the peers left, each after its connection's data.
-    void queueClose(SocketControl& element);
-    void scheduleCloses();
-
-    // The sender whose message the running DataArrival handlers pass on, innermost last.
-    std::shared_ptr<SendBacklog> currentSender() const;
-    QByteArray encode(const QString& text);
-    void watchPausedReaders();
-
-    // Keeps a closed connection until its queued data has gone out and the peer has closed too.
-    void drainAndDispose(std::unique_ptr<TcpConnection> connection);
-
-    SocketPoller m_poller;
+    SocketShared m_shared;
     std::map<int, SocketControl*> m_elements;
-    std::map<qint32, PendingConnection> m_pending;
-    qint32 m_nextRequestID = 0;
-    QTimer m_deferredRetry;
-    std::deque<QPointer<SocketControl>> m_closeOrder;
-    std::vector<std::shared_ptr<SendBacklog>> m_senders;
-    QTimer m_pausedReaders;
-    std::map<quint64, std::unique_ptr<TcpConnection>> m_draining;
-    quint64 m_nextDrainID = 0;
-    // A broadcast sends one text to many connections: it is encoded once.
-    QString m_lastText;
-    QByteArray m_lastBytes;
 };

@@ -27,7 +27,7 @@ public:
     std::function<void(int error)> onConnected; // an outgoing connection is up (0) or failed (errno)
 
     TcpConnection(SocketPoller& poller, int fd, bool connecting);
-    ~TcpConnection();
+    virtual ~TcpConnection();
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 

@@ -13,7 +13,7 @@ public:
     std::function<void(int fd, const QString& peerAddress, quint16 peerPort)> onAccepted;
 
     explicit TcpListener(SocketPoller& poller);
-    ~TcpListener();
+    virtual ~TcpListener();
     TcpListener(const TcpListener&) = delete;
     TcpListener& operator=(const TcpListener&) = delete;
 
