@@ -69,6 +69,10 @@ private slots:
         for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
             QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
         QCOMPARE(w.form.Text4->verticalScrollBar()->isVisible(), true); // even with nothing to scroll
+        // Tab moves on from the output box to "?"; it types nothing into the box.
+        w.form.Text4->setFocus();
+        QTest::keyClick(w.form.Text4, Qt::Key_Tab);
+        QVERIFY(w.form.focusWidget() == w.form.Command1 && !w.form.outputText().contains('\t'));
         QCOMPARE(accessible(w.form), "Start Server / Run as chat server on this computer | Help / Show help and, on a server, "
                                      "its figures | Connect to Server / Run as chat client of a server | Message / Type a line and "
                                      "press Return to send it; Up and Down recall sent lines | Chat output / Everything received "

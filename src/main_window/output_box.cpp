@@ -14,6 +14,8 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setUndoRedoEnabled(false);
+    // The box is a log: Tab moves on to the next control, as in the other text boxes.
+    setTabChangesFocus(true);
     connect(document(), &QTextDocument::contentsChanged, this, &OutputBox::onContentsChange);
     m_catchUp.setSingleShot(true);
     m_catchUp.setInterval(CatchUpIntervalMs);
