@@ -125,6 +125,9 @@ private slots:
         QTest::newRow("no file") << QByteArray() << safe + Defaults.arg(QString()) << QByteArray("9843\r\n10\r\n127\r\n0\r\n0\r\n1\r\n\"\"\r\n20\r\n");
         QTest::newRow("eight lines; more are dropped") << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\nmore\r\n")
                                                        << "4000 3 10.0.0.7 [alice, the 1st] 5 /3" << QByteArray("4000\r\n3\r\n10\r\n0\r\n0\r\n7\r\n\"alice, the 1st\"\r\n5\r\n");
+        // An 8-bit file from an older program is read as Windows-1252 and written back as UTF-8.
+        QTest::newRow("an 8-bit nick name") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"Jos\xe9\"\r\n7\r\n")
+                                            << "1 2 3.4.5.6 [Jos\u00e9] 7 /2" << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"Jos\xc3\xa9\"\r\n7\r\n");
         QTest::newRow("CR alone ends a line") << QByteArray("1\r2\r3\r4\r5\r6\r\"n\"\r7\r") << "1 2 3.4.5.6 [n] 7 /2" << QByteArray();
         QTest::newRow("commas, blanks, LF, no last line end") << QByteArray("  1, 2,\t3\n4\n5\n6\n \"n m\"\n7") << "1 2 3.4.5.6 [n m] 7 /2" << QByteArray();
         QTest::newRow("text after a closing quote") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n\"ab\"c\"\r\n8\r\n") << "1 2 3.4.5.6 [ab] 8 /2" << QByteArray();

@@ -3,6 +3,7 @@
 #include "platform/err_object.h"
 #include "platform/number_conversion.h"
 #include "platform/program_folder.h"
+#include "platform/text_decoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,7 +38,7 @@ public:
         if (value < 0 || value > 255) throw ReadFailure{};
         return static_cast<quint8>(value);
     }
-    QString readString() { return QString::fromLocal8Bit(nextField()); }
+    QString readString() { return platform::decodeText(nextField()); }
 
 private:
     void advance() { m_atEnd = !m_file.getChar(&m_current); }
@@ -148,7 +149,7 @@ QByteArray formatSettings(const SettingsValues& values) {
     line(QString::number(values.lastIP_Byte4));
     line(QLatin1Char('"') + values.nickName + QLatin1Char('"'));
     line(QString::number(values.connectTimeout));
-    return text.toLocal8Bit();
+    return text.toUtf8();
 }
 
 void saveSettings(const SettingsValues& values) {

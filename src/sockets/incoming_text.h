@@ -19,8 +19,6 @@ public:
     bool hasPending() const { return !m_pending.isEmpty(); }
     void clear();
 
-    static QString decode(const QByteArray& bytes);
-
 private:
     QByteArray m_held;
     QByteArray m_pending;
