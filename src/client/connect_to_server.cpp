@@ -87,9 +87,11 @@ void ChatClient::connectToServer() {
             s.printText(QStringLiteral("."));
         }
         // Yield, sleeping while nothing happens, until the next dot or the time-out is due or the
-        // state changes: both keep to the second, and a new state shows at once.
+        // state changes: both keep to the second, and a new state shows at once. A failed attempt
+        // is not a state to show: its report and the close follow at once, and end the wait.
         const float due = startTime + static_cast<float>(qMin(dotCount, s.connectTimeout));
-        while (platform::timer() <= due && root.State() == shownState) {
+        const auto unchanged = [&] { return root.State() == shownState || root.State() == SocketState::Error; };
+        while (platform::timer() <= due && unchanged()) {
             platform::doEventsWaiting(YieldWaitMs);
             if (superseded()) return;
         }
