@@ -128,18 +128,26 @@ private slots:
     }
 
     void aSecondClickDuringTheWaitTakesOverQuietly() {
-        StalledListener stalled;
-        Listener good;
-        Chat w;
-        QTimer::singleShot(300, &w.session, [&] {
-            script().button(platform::MsgResult::Yes);
-            connectTo(w, good.serverPort());
-        });
-        connectTo(w, stalled.port);
-        QCOMPARE(w.output.count(QStringLiteral("Connect OK to server")), 1);
-        QVERIFY(waitUntil([&] { return good.received == "nickName=alice"; }));
-        QTest::qWait(50);
-        QCOMPARE(good.received, QByteArray("nickName=alice"));
+        // The second attempt connects, or its dialog is cancelled; either way the program can be
+        // closed afterwards, since no wait runs any more.
+        for (const bool cancelled : {false, true}) {
+            StalledListener stalled;
+            Listener good;
+            Chat w;
+            QTimer::singleShot(300, &w.session, [&] {
+                script().button(platform::MsgResult::Yes);
+                if (cancelled) script().dialog([] { return false; }), w.client.Command2_Click();
+                else connectTo(w, good.serverPort());
+            });
+            connectTo(w, stalled.port);
+            QCOMPARE(w.output.count(QStringLiteral("Connect OK to server")), cancelled ? 0 : 1);
+            QVERIFY(cancelled || waitUntil([&] { return good.received == "nickName=alice"; }));
+            QTest::qWait(50);
+            QCOMPARE(good.received, cancelled ? QByteArray() : QByteArray("nickName=alice"));
+            QVERIFY(!w.session.connecting);
+            w.close();
+            QVERIFY(w.closed);
+        }
     }
 
     void addressBytesAreDecimal() {

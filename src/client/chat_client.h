@@ -25,6 +25,16 @@ public:
 private:
     void connectToServer();
 
+    class WaitRunning {
+    public:
+        explicit WaitRunning(ChatClient& client);
+        ~WaitRunning();
+
+    private:
+        ChatClient& m_client;
+    };
+    int m_waitsRunning = 0;
+
     ChatSession& m_session;
     quint64 m_connectAttempt = 0;   // counts the connect attempts begun
     quint64 m_messagesReceived = 0; // counts the messages shown

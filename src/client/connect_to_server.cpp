@@ -6,6 +6,7 @@
 #include "sockets/socket_state_text.h"
 
 #include <QElapsedTimer>
+#include <optional>
 
 namespace {
 // How long a yield of the connect wait may sleep when nothing is pending, so that the wait does
@@ -20,11 +21,21 @@ constexpr qint64 RefusalGraceFactor = 4;
 ChatClient::ChatClient(ChatSession& session) : m_session(session) { session.setClient(*this); }
 
 void ChatClient::Command2_Click() {
-    const bool completed = withErrorTrap(
+    withErrorTrap(
         m_session, [this] { return QStringLiteral("Error while connecting to server ") + m_session.remoteHostIPOf(0); },
         [this] { connectToServer(); });
-    // A failure inside the wait must not leave the window unclosable.
-    if (!completed) m_session.connecting = false;
+}
+
+// connecting holds exactly while a wait runs, however attempts nest and however a wait ends: an
+// attempt that a later one takes over, or a failure, leaves no wait behind that blocks the close.
+ChatClient::WaitRunning::WaitRunning(ChatClient& client) : m_client(client) {
+    ++m_client.m_waitsRunning;
+    m_client.m_session.connecting = true;
+}
+
+ChatClient::WaitRunning::~WaitRunning() {
+    --m_client.m_waitsRunning;
+    m_client.m_session.connecting = m_client.m_waitsRunning > 0;
 }
 
 void ChatClient::connectToServer() {
@@ -70,7 +81,7 @@ void ChatClient::connectToServer() {
     const float startTime = platform::timer();
     QElapsedTimer connectTime;
     connectTime.start();
-    s.connecting = true;
+    std::optional<WaitRunning> waiting(std::in_place, *this);
 
     qint32 dotCount = 0;
     bool closedMeanwhile = false;
@@ -99,7 +110,7 @@ void ChatClient::connectToServer() {
     }
     const qint64 connectMs = connectTime.elapsed();
 
-    s.connecting = false;
+    waiting.reset();
     s.printLine(QString());
     if (s.exitPending) {
         s.view().close();
