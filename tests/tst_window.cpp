@@ -4,6 +4,8 @@
 #include "window_harness.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -264,6 +266,27 @@ private slots:
         QVERIFY(!w.form.connectDialog.settingsValid);
     }
 
+    void anAddressTypedWithDotsOrPasted() {
+        Window w;
+        QStringList seen;
+        modals().dialog([&](QDialog& d) {
+            // A dot moves on to the next box; the last box takes none.
+            for (const char* typed : {"127.0.0.1", "10.0.0.200.", "1..2"}) {
+                box(d, 0)->setFocus();
+                for (int i = 0; i < 4; ++i) box(d, i)->clear();
+                for (const char* c = typed; *c; ++c) QTest::keyClick(d.focusWidget(), *c);
+                seen << boxes(d);
+            }
+            // A whole address pasted into any box fills all four.
+            QGuiApplication::clipboard()->setText(QStringLiteral("192.168.10.7"));
+            box(d, 2)->setFocus();
+            QTest::keyClick(d.focusWidget(), Qt::Key_V, Qt::ControlModifier);
+            seen << boxes(d) + ' ' + d.focusWidget()->objectName();
+            d.reject();
+        });
+        w.form.connectDialog.Show(&w.form, w.form.session);
+        QCOMPARE(seen, (QStringList{"127 0 0 1 9843 ", "10 0 0 200 9843 ", "1  2  9843 ", "192 168 10 7 9843  TextIP3"}));
+    }
 };
 
 QTEST_MAIN(WindowTest)

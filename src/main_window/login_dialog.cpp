@@ -10,7 +10,10 @@
 #include "protocol/chat_session.h"
 
 #include <QDialog>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -98,11 +101,31 @@ protected:
     void cancel() override { cmdCancel_Click(); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn) {
-            for (int i = 0; i < 4; ++i)
-                if (watched == TextIP[i]) TextIP_GotFocus(i);
+        for (int i = 0; i < 4; ++i) {
+            if (watched != TextIP[i]) continue;
+            if (event->type() == QEvent::FocusIn) TextIP_GotFocus(i);
+            if (event->type() == QEvent::KeyPress && addressKey(i, *static_cast<QKeyEvent*>(event))) return true;
         }
         return FixedDialog::eventFilter(watched, event);
+    }
+
+    // A dot ends a box's number, as people type addresses; a whole address pasted into any box
+    // fills all four. True when the key was taken.
+    bool addressKey(int index, const QKeyEvent& key) {
+        const bool justEntered = m_advancedTo == index;
+        m_advancedTo = -1;
+        if (key.text() == QLatin1String(".")) {
+            // After a full box the focus has moved on already: the dot that follows stays here.
+            const bool afterFullBox = justEntered && TextIP[index]->text().isEmpty();
+            if (index < 3 && !afterFullBox) TextIP[index + 1]->setFocus();
+            return true;
+        }
+        if (!key.matches(QKeySequence::Paste)) return false;
+        const QStringList parts = QGuiApplication::clipboard()->text().trimmed().split(QLatin1Char('.'));
+        if (parts.size() != 4) return false;
+        for (int i = 0; i < 4; ++i) TextIP[i]->setText(parts[i].left(3));
+        TextIP[3]->setFocus();
+        return true;
     }
 
 private:
@@ -120,7 +143,9 @@ private:
 
     void TextIP_Change(int index) {
         if (index == 3) return;
-        if (TextIP[index]->text().size() > 2) TextIP[index + 1]->setFocus();
+        if (TextIP[index]->text().size() <= 2) return;
+        TextIP[index + 1]->setFocus();
+        m_advancedTo = index + 1;
     }
 
     void TextIP_GotFocus(int index) {
@@ -171,6 +196,7 @@ private:
     frmLogin& m_properties;
     ChatSession& m_owner;
     std::array<QLineEdit*, 4> TextIP{};
+    int m_advancedTo = -1; // the box the focus moved to when the one before it was full
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
     QPushButton* cmdOK = nullptr;
