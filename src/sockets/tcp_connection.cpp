@@ -103,7 +103,8 @@ void TcpConnection::onPollEvents(quint32 events) {
         if (!(events & (EPOLLOUT | EPOLLERR | EPOLLHUP))) return;
         int error = 0;
         socklen_t length = sizeof error;
-        getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        // A connection whose outcome cannot even be read has failed.
+        if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
         m_connecting = false;
         m_broken = error != 0;
         updateInterest();
