@@ -110,7 +110,7 @@ private slots:
     void commandLine() {
         const std::tuple<QStringList, int, QByteArray> rows[] = { // arguments (-server: of parleon-server), exit status, what it says
             {{"--help"}, 0, "Usage: parleon [options]\n"}, // without a display
-            {{"--version"}, 0, "parleon 0.3.2\n"},
+            {{"--version"}, 0, "parleon 0.4.0\n"},
             {{"--bogus"}, 2, "parleon: Unknown option 'bogus'.\nTry 'parleon --help' for more information.\n"},
             {{"extra"}, 2, "parleon: Unexpected argument 'extra'.\n"},
             {{"--server", "--port", "70000"}, 2, "parleon: --port: '70000' is not a port from 0 to 65535.\n"},

@@ -169,7 +169,7 @@ private slots:
              "A<>>> bob has left <<<", ":SERVER: kickName=bob|" CLOSED "|bob was kicked.", "@[alice]"});
         row("the console needs a client; help shows the running server", "1",
             {"#anyone?", ":Server start OK on port {port}.|ERROR: Cannot send message, no clients connected.", "A=alice", "?",
-             ":|" RULE "|Parleon - Version 0.3.2|" RULE "|Multi client chat via TCP/IP|" RULE "|Quick test:|1. Run Parleon.exe "
+             ":|" RULE "|Parleon - Version 0.4.0|" RULE "|Multi client chat via TCP/IP|" RULE "|Quick test:|1. Run Parleon.exe "
              "and start a Server|2. Run Parleon.exe and start a Client|3. Enter 127.0.0.1 in the Popup-Dialog|4. Chat with yourself|"
              RULE "|Server Info:|Running port = {port}|Online since = {since}|Maximum clients = 1|Connected clients = 1|List of "
              "online Clients:|01. alice||" RULE "|Enter 'kickName=nnn' /where nnn is the |Client-Nick-Name to kick from this "
