@@ -6,6 +6,7 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "platform/number_conversion.h"
+#include "settings/settings_file.h"
 #include "sockets/socket_state_text.h"
 
 using namespace testing;
@@ -152,6 +153,22 @@ private slots:
         w.close();
         QVERIFY(w.closed);
         if (!written.isEmpty()) QCOMPARE(w.folder.read(), written);
+    }
+
+    void settingsFolder() {
+        // Writable program folder, user's folder = where the file is written.
+        const QStringList rows = {"/home/u/parleon 1 /home/u/.config/Parleon=/home/u/parleon",
+                                  "/home/u/parleon 0 /home/u/.config/Parleon=/home/u/.config/Parleon",
+                                  "/home/u/parleon 0 =/home/u/parleon",
+                                  // An installed program never writes beside itself, not even as root.
+                                  "/usr/bin 1 /root/.config/Parleon=/root/.config/Parleon",
+                                  "/usr/local/bin 1 /root/.config/Parleon=/root/.config/Parleon",
+                                  "/opt/parleon/bin 1 /root/.config/Parleon=/root/.config/Parleon",
+                                  "/usrlocal/parleon 1 /root/.config/Parleon=/usrlocal/parleon"};
+        for (const QString& row : rows) {
+            const QStringList given = row.section('=', 0, 0).split(' ');
+            QCOMPARE(row.section('=', 0, 0) + '=' + settings::configFolder(given[0], given[1] == "1", given[2]), row);
+        }
     }
 
     void numbersAsTheDialogsAndTheFileReadThem() {

@@ -88,8 +88,19 @@ private:
 
 } // namespace
 
+namespace {
+// A program installed for the whole system; its folder is written by the package manager only,
+// even where root could write there.
+bool isSystemFolder(const QString& folder) {
+    for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin"})
+        if (folder == QLatin1String(prefix) || folder.startsWith(QLatin1String(prefix) + QLatin1Char('/'))) return true;
+    return false;
+}
+} // namespace
+
 QString configFolder(const QString& programFolder, bool programFolderWritable, const QString& userConfigFolder) {
-    return programFolderWritable || userConfigFolder.isEmpty() ? programFolder : userConfigFolder;
+    const bool besideProgram = programFolderWritable && !isSystemFolder(programFolder);
+    return besideProgram || userConfigFolder.isEmpty() ? programFolder : userConfigFolder;
 }
 
 namespace {

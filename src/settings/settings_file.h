@@ -32,7 +32,8 @@ struct SettingsValues {
 };
 
 // The folder the file is written to: the program's folder, or, where that folder cannot be
-// written (an installed program in /usr/bin), the user's configuration folder for the program.
+// written or belongs to the system (a program installed under /usr or /opt), the user's
+// configuration folder for the program.
 QString configFolder(const QString& programFolder, bool programFolderWritable, const QString& userConfigFolder);
 // The file that is read: the one in that folder, or, while the user's folder has none yet, the
 // one beside the program.
