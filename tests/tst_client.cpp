@@ -3,6 +3,7 @@
 #include "harness.h"
 
 #include <QRegularExpression>
+#include <unistd.h>
 
 using namespace testing;
 
@@ -115,6 +116,19 @@ private slots:
             QCOMPARE(w.input, seconds ? QStringLiteral("early") : ChatSession::InputPrompt);
             if (seconds) QCOMPARE(w.title, QStringLiteral("Parleon - Connecting [localhost]"));
         }
+    }
+
+    void aSlowConnectIsGreetedAtOnce() {
+        // The handshake completes about a second late; the greeting must not wait a multiple of it.
+        StalledListener late;
+        Chat w;
+        QTimer::singleShot(100, &w.session, [&] { ::close(late.accept()); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(connectTo(w, late.port).endsWith(QStringLiteral("Connected\r\nConnect OK to server 127.0.0.1\r\n")));
+        QCOMPARE_LT(clock.elapsed(), 2500);
+        Peer server(Peer::Accepted{late.accept()});
+        QVERIFY(server.expect("nickName=alice"));
     }
 
     void closingDuringTheWaitClosesWhenItEnds() {

@@ -12,10 +12,10 @@ namespace {
 // How long a yield of the connect wait may sleep when nothing is pending, so that the wait does
 // not burn a core.
 constexpr int YieldWaitMs = 2;
-// How long a new connection waits for a full server's refusal before it greets: at least this,
-// and a few times as long as the connection took to come up.
-constexpr qint64 MinRefusalGraceMs = 100;
-constexpr qint64 RefusalGraceFactor = 4;
+// How long a new connection waits for a full server's refusal before it greets: the refusal is
+// sent as soon as the server has accepted, so it comes within a round trip; the greeting must not
+// wait longer than a moment, however long the connection took to come up.
+constexpr qint64 RefusalGraceMs = 100;
 } // namespace
 
 ChatClient::ChatClient(ChatSession& session) : m_session(session) { session.setClient(*this); }
@@ -79,8 +79,6 @@ void ChatClient::connectToServer() {
 
     root.Connect(s.rHostIP, s.parleonPort);
     const float startTime = platform::timer();
-    QElapsedTimer connectTime;
-    connectTime.start();
     std::optional<WaitRunning> waiting(std::in_place, *this);
 
     qint32 dotCount = 0;
@@ -108,8 +106,6 @@ void ChatClient::connectToServer() {
         }
         closedMeanwhile = root.State() == SocketState::Closed;
     }
-    const qint64 connectMs = connectTime.elapsed();
-
     waiting.reset();
     s.printLine(QString());
     if (s.exitPending) {
@@ -117,9 +113,8 @@ void ChatClient::connectToServer() {
         return;
     }
     if (root.State() == SocketState::Connected) {
-        // A full server answers with its refusal as soon as it has accepted: give it time to
-        // arrive, however slow the link, before calling the connection a success.
-        const qint64 graceMs = qMax(MinRefusalGraceMs, RefusalGraceFactor * connectMs);
+        // A full server answers with its refusal as soon as it has accepted: give it a moment to
+        // arrive before calling the connection a success.
         const quint64 messagesBefore = m_messagesReceived;
         QElapsedTimer grace;
         grace.start();
@@ -127,7 +122,7 @@ void ChatClient::connectToServer() {
             platform::doEventsWaiting(YieldWaitMs);
             if (superseded()) return;
         } while (root.State() == SocketState::Connected && m_messagesReceived == messagesBefore &&
-                 grace.elapsed() < graceMs);
+                 grace.elapsed() < RefusalGraceMs);
         // Refused, or the connection already ended (and was reported as it ended).
         if (connectFailed || root.State() != SocketState::Connected) return;
         s.printLine(QStringLiteral("Connect OK to server ") + root.RemoteHostIP());

@@ -144,6 +144,8 @@ Peer::Peer(quint16 port, const char* address) {
     fcntl(m_fd, F_SETFL, O_NONBLOCK);
 }
 
+Peer::Peer(Accepted connection) : m_fd(connection.fd) { fcntl(m_fd, F_SETFL, O_NONBLOCK); }
+
 Peer::~Peer() { ::close(m_fd); }
 
 quint16 Peer::localPort() const {
@@ -232,5 +234,6 @@ StalledListener::StalledListener() : m_listener(socket(AF_INET, SOCK_STREAM, 0))
     ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), length); // the one connection the queue holds
 }
 StalledListener::~StalledListener() { ::close(m_filler), ::close(m_listener); }
+int StalledListener::accept() { return ::accept(m_listener, nullptr, nullptr); }
 
 } // namespace testing

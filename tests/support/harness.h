@@ -117,6 +117,10 @@ class Peer {
 public:
     enum class End { Open, Fin, Reset };
     explicit Peer(quint16 port, const char* address = "127.0.0.1");
+    struct Accepted {
+        int fd;
+    };
+    explicit Peer(Accepted connection); // the other end of a connection a listener took
     ~Peer();
     Peer(const Peer&) = delete;
     Peer& operator=(const Peer&) = delete;
@@ -147,6 +151,9 @@ class StalledListener {
 public:
     StalledListener();
     ~StalledListener();
+    // Takes the next connection from the queue, the filler first: the queue then has room, and a
+    // stalled attempt completes when its handshake is sent again.
+    int accept();
     quint16 port = 0;
 
 private:
