@@ -178,9 +178,9 @@ private slots:
             {"A=alice", "B=bob", "#hi all", "A<SERVER: hi all", "B<SERVER: hi all", "#kickname=bob",
              "A<SERVER: kickname=bob", "B<SERVER: kickname=bob", "# kickName=bob", "A<SERVER:  kickName=bob",
              "B<SERVER:  kickName=bob", "#", "A<SERVER: ", "B<SERVER: "});
-        row("8-bit text reads as Windows-1252 and never swallows the next message", "10",
-            {"A=alice", "B=bob", "A>caf\xe9", "B<alice: café", "A>listNames",
-             "A<List of online Clients:\r\n01. alice\r\n02. bob\r\n", "A>nick\xc3", "B<alice: nickÃ",
+        row("8-bit text reads as Windows-1252, goes out at once and never swallows the next message", "10",
+            {"A=alice", "B=bob", "A>caf\xe9", "B>next", ":alice: café|bob: next", "B<alice: café", "A<bob: next",
+             "A>listNames", "A<List of online Clients:\r\n01. alice\r\n02. bob\r\n", "A>nick\xc3", "B<alice: nickÃ",
              "A>nickName=alicia", "A<>>> Your new nickName is alicia <<<", "B<>>> alice has renamed to alicia <<<"});
     }
 
@@ -200,18 +200,21 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("UTF-8") << QByteArrayList{"gr\xc3\xbc\xc3\x9f", "\xf0\x9f\x98\x80"} << QStringList{"grüß", "😀"};
         QTest::newRow("UTF-8 at the top of each range") << QByteArrayList{"\xc2\xbf\xed\x9f\xbf\xf4\x8f\xbf\xbf"} << QStringList{"¿\ud7ff\U0010ffff"};
-        QTest::newRow("8-bit text, once no continuation comes") << QByteArrayList{"caf\xe9", ""} << QStringList{"café"};
-        QTest::newRow("a read that does not continue stands apart") << QByteArrayList{"nick\xc3", "nickName=x"} << QStringList{"nickÃ", "nickName=x"};
-        QTest::newRow("the next read carries the held bytes") << QByteArrayList{"\xc3", "\xbc" "ber"} << QStringList{"über"};
-        QTest::newRow("pieces of one character") << QByteArrayList{"\xf0", "\x9f", "\x98", "\x80!"} << QStringList{"😀!"};
+        // Only a read long enough to have been split by the network waits for the rest of a character.
+        const QByteArray L(600, 'a');
+        QTest::newRow("short 8-bit text goes at once") << QByteArrayList{"caf\xe9", "nick\xc3"} << QStringList{"café", "nickÃ"};
+        QTest::newRow("long 8-bit text, once no continuation comes") << QByteArrayList{L + "caf\xe9", ""} << QStringList{L + "café"};
+        QTest::newRow("a read that does not continue stands apart") << QByteArrayList{L + "\xc3", "nickName=x"} << QStringList{L + "Ã", "nickName=x"};
+        QTest::newRow("the next read carries the held bytes") << QByteArrayList{L + "\xc3", "\xbc" "ber"} << QStringList{L + "über"};
+        QTest::newRow("pieces of one character") << QByteArrayList{L + "\xf0", "\x9f", "\x98", "\x80!"} << QStringList{L + "😀!"};
         QTest::newRow("Windows-1252's own letters") << QByteArrayList{"\x80\x8a\x9c\x9f\xa0\xff"} << QStringList{"€ŠœŸ\u00a0ÿ"};
         QTest::newRow("unassigned bytes keep their control codes") << QByteArrayList{"\x81\x8d\x8f\x90\x9d"} << QStringList{"\u0081\u008d\u008f\u0090\u009d"};
         QTest::newRow("overlong form") << QByteArrayList{"\xc0\xaf"} << QStringList{"À¯"};
         QTest::newRow("surrogate") << QByteArrayList{"\xed\xa0\x80"} << QStringList{"í\u00a0€"};
         QTest::newRow("beyond U+10FFFF") << QByteArrayList{"\xf4\x90\x80\x80"} << QStringList{"ô\u0090€€"};
         QTest::newRow("E0 needs A0 and up") << QByteArrayList{"\xe0\x9f\xbf"} << QStringList{"àŸ¿"};
-        QTest::newRow("a bad byte later spoils the joined read") << QByteArrayList{"\xc3", "\xa9 na\xefve"} << QStringList{"Ã© naïve"};
-        QTest::newRow("held, then the peer leaves") << QByteArrayList{"a\xe2\x82", ""} << QStringList{"aâ‚"};
+        QTest::newRow("a bad byte later spoils the joined read") << QByteArrayList{L + "\xc3", "\xa9 na\xefve"} << QStringList{L + "Ã© naïve"};
+        QTest::newRow("held, then the peer leaves") << QByteArrayList{L + "\xe2\x82", ""} << QStringList{L + "â‚"};
     }
     void readsBecomeMessages() {
         QFETCH(QByteArrayList, reads);

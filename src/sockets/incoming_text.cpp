@@ -2,6 +2,13 @@
 
 #include "platform/text_decoding.h"
 
+namespace {
+// A peer's write shorter than the smallest segment an IPv4 stack sends by default (536 bytes)
+// arrives in one piece: ending inside a character, it is 8-bit text, not the first part of a
+// character, and is not held back behind the messages of others.
+constexpr qsizetype MinSplitRead = 536;
+} // namespace
+
 std::optional<QString> IncomingText::takeMessage(bool final) {
     if (!m_held.isEmpty()) {
         if (m_pending.isEmpty() && !final) return std::nullopt;
@@ -25,7 +32,7 @@ std::optional<QString> IncomingText::takeMessage(bool final) {
     bytes.swap(m_pending);
     bool incomplete = false;
     platform::validUtf8Prefix(bytes, incomplete);
-    if (incomplete && !final) {
+    if (incomplete && !final && bytes.size() >= MinSplitRead) {
         m_held = bytes;
         return std::nullopt;
     }
