@@ -25,7 +25,8 @@ namespace {
 // others get the joined notice); "A>text" A sends; "A<text" A receives exactly that next; "A!" the
 // server ends A's connection (FIN); "A-" A closes; "#line" the server's user types a line; "?" the
 // user clicks "?"; ":a|b" the output box gained exactly these lines ("+A": A's acceptance, {port}:
-// the port listened on, {since}: when); "@[a][b]" the slots' tags; "~ms" a pause. At the end no
+// the port listened on, {since}: when); "@[a][b]" the slots' tags; "~ms" a pause; "%ms" how long
+// a silent newcomer keeps its slot when the server is full. At the end no
 // peer holds bytes it was not meant to get.
 class Conversation {
 public:
@@ -62,6 +63,7 @@ public:
         case '#': return f.type(QString::fromUtf8(s.mid(1))), true;
         case '?': return server.session.Command1_Click(), true;
         case '~': return QTest::qWait(s.mid(1).toInt()), true;
+        case '%': return server.server.silentGiveWayMs = s.mid(1).toInt(), true;
         case ':': return output(QString::fromUtf8(s.mid(1)));
         case '@': return slotTable(QString::fromUtf8(s.mid(1)));
         }
@@ -150,6 +152,14 @@ private slots:
              "B-", ":+B|: hello|: listNames|" CLOSED, "@[alice]"});
         row("a full server refuses on a temporary element, shows nothing and keeps its table", "1",
             {"A=alice", "B*", "B<" FULL, "B!", "~20", ":", "@[alice]"});
+        row("full, a connection that has sent nothing for long gives way to a newcomer", "2",
+            {"%0", "A=alice", "S+", "B+", "S!", ":+S|" CLOSED "|+B", "B>nickName=bob", "B<" W "01. alice\r\n02. bob\r\n",
+             "A<>>> bob has joined <<<", "@[alice][bob]"});
+        row("full, a silent connection in a reused slot gives way too", "2",
+            {"%0", "A=alice", "B=bob", "A-", "B<>>> alice has left <<<", "S+", "C+", "S!", "@[__FREE__][bob]",
+             "C>nickName=carol", "C<" W "01. carol\r\n02. bob\r\n", "B<>>> carol has joined <<<"});
+        row("a silent connection keeps its slot for half a minute, and one that spoke for good", "2",
+            {"A=alice", "S+", "B*", "B<" FULL, "B!", "%0", "S>hello", "A<: hello", "C*", "C<" FULL, "C!", "@[alice][]"});
         row("a maximum of 0 refuses everyone", "0", {"A*", "A<" FULL, "A!", "@"});
         row("a refused peer that leaves during its refusal is seen leaving", "1",
             {"A=alice", "B*", "B-", "B<" FULL, "B!", ":" CLOSED, "@[alice]"});

@@ -14,6 +14,9 @@ public:
     explicit ChatServer(ChatSession& session);
 
     QDateTime onlineSince;
+    // When the server is full, a connection without a nick name that has sent nothing for this
+    // long gives way to a newcomer: connections that never speak cannot lock the room.
+    qint64 silentGiveWayMs = 30000;
     ClientSlotTable clientSlots;
 
     // "Start Server": asks before stopping a running server, then for the settings, then listens.

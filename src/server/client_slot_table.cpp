@@ -33,6 +33,14 @@ bool ClientSlotTable::hasEndingConnection() const {
     return false;
 }
 
+int ClientSlotTable::findSilentNewcomer(qint64 silentMs) const {
+    for (int i = 1; i <= m_socketCount; ++i) {
+        const SocketControl* slot = m_sockets.find(i);
+        if (slot && (slot->Tag.isEmpty() || slot->Tag == FreeTag) && slot->silentForMs() >= silentMs) return i;
+    }
+    return 0;
+}
+
 qint32 ClientSlotTable::countClients() const {
     qint32 taken = 0;
     for (int i = 1; i <= m_socketCount; ++i) {

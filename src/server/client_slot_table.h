@@ -20,6 +20,9 @@ public:
     int getFreeSocket();
     // A slot's peer has gone and its close is still to be handled: the slot frees up soon.
     bool hasEndingConnection() const;
+    // A slot whose connection has no nick name and has sent nothing for at least silentMs; 0 when
+    // there is none.
+    int findSilentNewcomer(qint64 silentMs) const;
     qint32 countClients() const;
     bool isNameFree(const QString& name) const;
     // Sends to every connected taken slot but exceptIndex (0 leaves none out), yielding after each.

@@ -21,7 +21,14 @@ void ChatServer::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
             return QStringLiteral("Error while establishing connection to ") + address;
         },
         [&] {
-            const int slot = clientSlots.getFreeSocket();
+            int slot = clientSlots.getFreeSocket();
+            if (slot > m_session.maxClients && !clientSlots.hasEndingConnection()) {
+                if (const int silent = clientSlots.findSilentNewcomer(silentGiveWayMs); silent > 0) {
+                    Winsock1_Close(silent);
+                    // Another request may have taken the slot while the close yielded.
+                    slot = clientSlots.getFreeSocket();
+                }
+            }
             if (slot > m_session.maxClients) {
                 // A client that has already left does not make the server full: the request
                 // waits until its close has been handled.

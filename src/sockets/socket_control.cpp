@@ -110,6 +110,8 @@ void SocketControl::Accept(qint32 requestID) {
     m_remoteHostIP = pending.peerAddress;
     m_remotePort = pending.peerPort;
     m_state = SocketState::Connected;
+    m_acceptedAt.start();
+    m_heardFrom = false;
     // Whatever the peer sent, or a close, while it waited is reported by the poller as usual.
     attach(std::make_unique<TcpConnection>(m_shared.poller, pending.fd, false));
     m_connection->limitSendBuffer();
@@ -148,6 +150,7 @@ void SocketControl::Close() {
     m_text.clear();
     m_holdTimer.stop();
     m_holdExpired = false;
+    m_acceptedAt.invalidate();
     releaseConnection();
     m_listener.reset();
     m_state = SocketState::Closed;
@@ -164,6 +167,11 @@ void SocketControl::claimClose() {
 bool SocketControl::peerHasLeft() {
     if (m_connection && m_state == SocketState::Connected) m_connection->readNow();
     return m_state == SocketState::Closing;
+}
+
+qint64 SocketControl::silentForMs() const {
+    if (m_heardFrom || m_state != SocketState::Connected || !m_acceptedAt.isValid()) return -1;
+    return m_acceptedAt.elapsed();
 }
 
 bool SocketControl::unloaded() const { return m_array.find(m_index) != this; }
@@ -235,7 +243,10 @@ void SocketControl::deliverData() {
         m_shared.closeOrder.schedule();
         return;
     }
-    if (m_connection && m_connection->hasInput()) m_text.append(m_connection->takeInput());
+    if (m_connection && m_connection->hasInput()) {
+        m_text.append(m_connection->takeInput());
+        m_heardFrom = true;
+    }
     std::optional<QString> message = m_text.takeMessage(m_holdExpired || m_closePending);
     if (!message) {
         if (m_text.holding() && !m_holdTimer.isActive()) m_holdTimer.start();

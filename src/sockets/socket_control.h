@@ -3,6 +3,7 @@
 #include "incoming_text.h"
 #include "tcp_connection.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -68,6 +69,9 @@ public:
     // The program handles the end of this connection itself: no Close event is raised for it,
     // not even when the peer leaves meanwhile.
     void claimClose();
+    // How long an accepted connection has been up without its peer sending a byte; -1 once it
+    // has sent something, and for any other element.
+    qint64 silentForMs() const;
 
 private:
     // An element the array no longer holds has been unloaded: events still queued for it are dropped.
@@ -104,6 +108,8 @@ private:
     QString m_message;
     QTimer m_holdTimer;
     quint64 m_connectionSerial = 0;
+    QElapsedTimer m_acceptedAt;
+    bool m_heardFrom = false;
 
     QString m_remoteHostIP = QStringLiteral("0.0.0.0");
     qint32 m_remotePort = 0;
