@@ -3,6 +3,7 @@
 #include "harness.h"
 
 #include <QRegularExpression>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace testing;
@@ -129,6 +130,32 @@ private slots:
         QCOMPARE_LT(clock.elapsed(), 2500);
         Peer server(Peer::Accepted{late.accept()});
         QVERIFY(server.expect("nickName=alice"));
+    }
+
+    void aLargeLineGoesWholeAndOnlyAServerThatReadsNothingIsCut() {
+        StalledListener late;
+        Chat w;
+        QTimer::singleShot(100, &w.session, [&] { ::close(late.accept()); });
+        QVERIFY(connectTo(w, late.port).endsWith(QStringLiteral("Connect OK to server 127.0.0.1\r\n")));
+        // A receive buffer that stays small, as on a machine whose buffers do not grow to many MiB.
+        const int fd = late.accept(), small = 64 * 1024;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        Peer server(Peer::Accepted{fd});
+        QVERIFY(server.expect("nickName=alice"));
+        const QString line(6 << 20, 'y');
+        w.type(line);
+        QByteArray got;
+        QVERIFY(waitUntil([&] { return (got += server.take(1)).size() == line.size(); }, 20000));
+        QVERIFY(got == line.toLatin1() && w.session.Winsock1(0).State() == SocketState::Connected);
+        // The server stops reading: more than the system's buffers take, and the client gives up
+        // once nothing has left for a while.
+        for (int i = 0; i < 3; ++i) w.type(line);
+        QElapsedTimer clock;
+        clock.start();
+        const QString cut = QStringLiteral("Send queue exceeded: the server read nothing, the connection was cut.\r\n");
+        QVERIFY(waitUntil([&] { return w.type(QStringLiteral("more")), w.output.contains(cut); }));
+        QCOMPARE_GE(clock.elapsed(), SendQueueStalledMs);
+        QCOMPARE(server.waitEnd(), Peer::End::Reset);
     }
 
     void closingDuringTheWaitClosesWhenItEnds() {

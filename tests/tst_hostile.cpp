@@ -124,6 +124,39 @@ private slots:
         QVERIFY(atAlice.contains(">>> slow has left <<<"));
         QCOMPARE(alice->end, Peer::End::Open);
         QCOMPARE(server.server.clientSlots.countClients(), 2);
+        QVERIFY(server.shortTexts.contains("\r\nSend queue exceeded: client 127.0.0.1 read nothing, its connection was cut.\r\n"
+                                       "Connection closed by client 127.0.0.1\r\n"));
+    }
+
+    void aLineLargerThanTheCapReachesEveryReaderWhole() {
+        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
+        QVERIFY(alice && bob && alice->expect(">>> bob has joined <<<"));
+        const QString line(6 << 20, 'w');
+        server.type(line);
+        QByteArray atAlice, atBob;
+        QVERIFY(waitUntil([&] { return (atAlice += alice->take(1)).size() + (atBob += bob->take(1)).size() == 2 * (line.size() + 8); }, 20000));
+        QCOMPARE(atAlice, "SERVER: " + line.toLatin1());
+        QVERIFY(atAlice == atBob && alice->end == Peer::End::Open && bob->end == Peer::End::Open);
+    }
+
+    void nonReadersCostNoMoreThanTheCapAndGiveItBack() {
+        std::vector<std::unique_ptr<Peer>> deaf;
+        for (int i = 0; i < 10; ++i) deaf.push_back(joinAs(port, "deaf" + QByteArray::number(i)));
+        QVERIFY(deaf.back());
+        const qint64 idle = statusKb("VmRSS:");
+        qint64 peak = idle;
+        // Many small messages: each queued one must not cost much more than its bytes.
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 200000 && clock.elapsed() < 10000; ++i) {
+            server.type(QStringLiteral("hi"));
+            if (i % 256 == 0) peak = qMax(peak, statusKb("VmRSS:"));
+        }
+        QCOMPARE_LT(peak - idle, 64 * 1024);
+        // Gone with their queues, they leave the memory to the system.
+        deaf.clear();
+        QVERIFY(waitUntil([&] { return server.server.clientSlots.countClients() == 0; }));
+        QCOMPARE_LT(statusKb("VmRSS:") - idle, 16 * 1024);
     }
 };
 

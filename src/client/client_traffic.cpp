@@ -23,8 +23,10 @@ void ChatClient::Winsock1_Close(int Index) {
     withErrorTrap(
         m_session, [&] { return QStringLiteral("Error while closing connection to ") + m_session.remoteHostIPOf(Index); },
         [&] {
+            const bool cut = m_session.Winsock1(Index).sendQueueExceeded();
             m_session.Winsock1(Index).Close();
-            m_session.printLine(QStringLiteral("Connection closed by remote host."));
+            m_session.printLine(cut ? QStringLiteral("Send queue exceeded: the server read nothing, the connection was cut.")
+                                    : QStringLiteral("Connection closed by remote host."));
         });
 }
 

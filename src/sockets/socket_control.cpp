@@ -119,6 +119,7 @@ void SocketControl::Accept(qint32 requestID) {
 
 void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
     m_closeClaimed = false;
+    m_sendQueueExceeded = false;
     m_connection = std::move(connection);
     m_connection->onReadable = [this] { onReadable(); };
     m_connection->onGone = [this](int) { onGone(); };
@@ -134,7 +135,10 @@ void SocketControl::SendData(const QString& text) {
     if (!m_connection || m_connection->broken()) return;
     m_connection->write(m_shared.encodeCache.encode(text), m_shared.senders.current());
     // A peer that has stopped reading loses its connection, as if it had gone away.
-    if (m_connection->queuedBytes() > MaxQueuedBytesPerConnection) m_connection->abort();
+    if (m_connection->queuedCost() > MaxQueuedBytesPerConnection && m_connection->stalledForMs() >= SendQueueStalledMs) {
+        m_sendQueueExceeded = true;
+        m_connection->abort();
+    }
 }
 
 QString SocketControl::GetData() {

@@ -27,9 +27,11 @@ inline constexpr qint16 Closing = 8;
 inline constexpr qint16 Error = 9;
 } // namespace SocketState
 
-// Most a connection may have queued for sending; a peer that stops reading loses its connection
-// instead of growing the server's memory without end.
+// Most a connection may have queued for a peer that has read nothing for SendQueueStalledMs: such
+// a peer loses its connection instead of growing the program's memory without end. A peer that
+// reads takes any amount, a large message too.
 inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
+inline constexpr qint64 SendQueueStalledMs = 2000;
 
 // One element of the socket control array: a TCP connection or a listening socket with the
 // states, methods and events the chat program relies on. Events reach the program through the
@@ -72,6 +74,8 @@ public:
     // How long an accepted connection has been up without its peer sending a byte; -1 once it
     // has sent something, and for any other element.
     qint64 silentForMs() const;
+    // This connection was cut because its peer read nothing while too much was queued for it.
+    bool sendQueueExceeded() const { return m_sendQueueExceeded; }
 
 private:
     // An element the array no longer holds has been unloaded: events still queued for it are dropped.
@@ -110,6 +114,7 @@ private:
     quint64 m_connectionSerial = 0;
     QElapsedTimer m_acceptedAt;
     bool m_heardFrom = false;
+    bool m_sendQueueExceeded = false;
 
     QString m_remoteHostIP = QStringLiteral("0.0.0.0");
     qint32 m_remotePort = 0;

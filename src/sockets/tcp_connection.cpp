@@ -1,5 +1,7 @@
 #include "tcp_connection.h"
 
+#include "platform/memory.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +13,12 @@
 
 namespace {
 constexpr int SendBufferBytes = 256 * 1024;
+// Small messages for one peer are joined in one piece up to this size: a peer that reads nothing
+// then costs the bytes queued for it, not a queue entry and a buffer for each message.
+constexpr qsizetype JoinBelowBytes = 64 * 1024;
+// The memory a queued piece costs beside its bytes: the entry, the buffer's header, the
+// allocator's own.
+constexpr qint64 PieceCostBytes = 128;
 } // namespace
 
 qint64 socketClockMs() {
@@ -66,11 +74,19 @@ void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBac
         origin->queued += bytes.size();
     }
     std::shared_ptr<SendBacklog> grown = origin;
-    m_output.push_back({bytes, 0, origin});
+    if (m_output.empty()) m_lastProgressMs = socketClockMs();
+    if (!m_output.empty() && m_output.back().origin == origin && m_output.back().bytes.size() < JoinBelowBytes)
+        m_output.back().bytes += bytes;
+    else
+        m_output.push_back({bytes, 0, origin});
     m_queued += bytes.size();
     if (!m_connecting) flushOutput();
     if (grown && grown->onChanged) grown->onChanged();
 }
+
+qint64 TcpConnection::queuedCost() const { return m_queued + qint64(m_output.size()) * PieceCostBytes; }
+
+qint64 TcpConnection::stalledForMs() const { return m_output.empty() ? 0 : socketClockMs() - m_lastProgressMs; }
 
 void TcpConnection::setReadPaused(bool paused) {
     if (m_readPaused == paused) return;
@@ -155,6 +171,7 @@ void TcpConnection::flushOutput() {
         }
         chunk.offset += n;
         m_queued -= n;
+        m_lastProgressMs = socketClockMs();
         std::shared_ptr<SendBacklog> origin = chunk.origin;
         if (chunk.offset == chunk.bytes.size()) m_output.pop_front();
         if (origin) {
@@ -174,6 +191,7 @@ void TcpConnection::fail(int error) {
 }
 
 void TcpConnection::dropOutput() {
+    const bool large = m_queued > JoinBelowBytes;
     for (Chunk& chunk : m_output) {
         if (!chunk.origin) continue;
         chunk.origin->queued -= chunk.bytes.size() - chunk.offset;
@@ -181,6 +199,7 @@ void TcpConnection::dropOutput() {
     }
     m_output.clear();
     m_queued = 0;
+    if (large) platform::releaseFreedMemory();
 }
 
 void TcpConnection::checkFinished() {

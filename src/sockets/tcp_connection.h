@@ -42,6 +42,10 @@ public:
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
+    // What the queue costs in memory: its bytes and the bookkeeping of each queued piece.
+    qint64 queuedCost() const;
+    // How long the peer has taken none of what is queued for it; 0 while nothing is queued.
+    qint64 stalledForMs() const;
 
     // While paused nothing more is read: the peer is held back by TCP.
     void setReadPaused(bool paused);
@@ -84,6 +88,7 @@ private:
     QByteArray m_input;
     std::deque<Chunk> m_output;
     qint64 m_queued = 0;
+    qint64 m_lastProgressMs = 0; // when the queue last shrank, or last began to fill
     std::function<void()> m_done;
 };
 

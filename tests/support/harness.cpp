@@ -96,6 +96,7 @@ Chat::Chat(const QByteArray& settingsFile) {
 void Chat::printText(const QString& text) {
     if (output.size() > MaxOutputLength) output = OutputResetLine, mark = 0;
     output += text;
+    if (text.size() < 1024) shortTexts += text;
 }
 
 QString Chat::fresh() {

@@ -78,6 +78,7 @@ public:
     explicit Chat(const QByteArray& settingsFile = {});
     ProgramFolder folder;
     QString output;
+    QString shortTexts; // every text under 1 KiB shown, kept past the output's resets
     QString title;
     QString input = ChatSession::InputPrompt; // the input line
     int focused = 0;                           // how often the input line was given the focus
