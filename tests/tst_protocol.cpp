@@ -5,8 +5,13 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "sockets/incoming_text.h"
+#include "sockets/tcp_connection.h"
 
 #include <cctype>
+#include <fcntl.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <map>
 
 using namespace testing;
@@ -23,7 +28,7 @@ namespace {
 
 // Steps: "A+" A connects and is accepted; "A*" A connects; "A=nick" A connects and joins (the
 // others get the joined notice); "A>text" A sends; "A<text" A receives exactly that next; "A!" the
-// server ends A's connection (FIN); "A-" A closes; "#line" the server's user types a line; "?" the
+// server ends A's connection (FIN); "A-" A closes; "A^" A resets; "#line" the server's user types a line; "?" the
 // user clicks "?"; ":a|b" the output box gained exactly these lines ("+A": A's acceptance, {port}:
 // the port listened on, {since}: when); "@[a][b]" the slots' tags; "~ms" a pause; "%ms" how long
 // a silent newcomer keeps its slot when the server is full. At the end no
@@ -59,6 +64,7 @@ public:
         // At once, not when a lingering connection is finally dropped two seconds later.
         case '!': return peers[id]->waitEnd(1500) == Peer::End::Fin || fail(s, "no FIN");
         case '-': return peers[id]->shutdownWrite(), std::erase(joined, id), true;
+        case '^': return peers[id]->resetConnection(), std::erase(joined, id), true;
         // Typed and sent at once, before the program sees any other event.
         case '#': return f.type(QString::fromUtf8(s.mid(1))), true;
         case '?': return server.session.Command1_Click(), true;
@@ -160,6 +166,9 @@ private slots:
              "C>nickName=carol", "C<" W "01. carol\r\n02. bob\r\n", "B<>>> carol has joined <<<"});
         row("a silent connection keeps its slot for half a minute, and one that spoke for good", "2",
             {"A=alice", "S+", "B*", "B<" FULL, "B!", "%0", "S>hello", "A<: hello", "C*", "C<" FULL, "C!", "@[alice][]"});
+        row("a line sent just before a reset goes out before the departure, though the server wrote first", "10",
+            {"B=bob", "A=alice", "B>last", "B^", "#hello", "A<bob: last", "A<SERVER: hello", "A<>>> bob has left <<<",
+             ":SERVER: hello|bob: last|" CLOSED, "@[__FREE__][alice]"});
         row("a maximum of 0 refuses everyone", "0", {"A*", "A<" FULL, "A!", "@"});
         row("a refused peer that leaves during its refusal is seen leaving", "1",
             {"A=alice", "B*", "B-", "B<" FULL, "B!", ":" CLOSED, "@[alice]"});
@@ -237,6 +246,28 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
+    }
+
+    void aPausedReaderReadsNothingAndAnUnwatchableOneFails() {
+        SocketPoller poller;
+        int pair[2];
+        QCOMPARE(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair), 0);
+        TcpConnection reader(poller, pair[0], false);
+        reader.setReadPaused(true);
+        QCOMPARE(::write(pair[1], "x", 1), 1);
+        ::close(pair[1]);
+        // Readiness reported in the batch in which it was paused, a hang-up too.
+        reader.onPollEvents(EPOLLIN | EPOLLHUP);
+        reader.readNow();
+        QVERIFY(!reader.hasInput() && !reader.broken());
+        int gone = -1;
+        reader.onGone = [&](int error) { gone = error; };
+        reader.setReadPaused(false);
+        reader.onPollEvents(EPOLLIN | EPOLLHUP);
+        QVERIFY(reader.takeInput() == "x" && gone == 0);
+        // The system refuses to watch a device: the connection says so instead of staying silent.
+        TcpConnection device(poller, ::open("/dev/null", O_RDWR | O_CLOEXEC), false);
+        QVERIFY(device.broken() && device.failure() == EPERM);
     }
 
     void misuseFailsWithRunTimeErrors() {

@@ -127,6 +127,11 @@ void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
     m_backlog = std::make_shared<SendBacklog>();
     m_backlog->onChanged = [this] { updateReadPause(); };
     m_pauseAbove = PauseAboveBytes;
+    // It broke before it could report anything: the poller could not watch it.
+    if (m_connection->broken()) {
+        if (m_state == SocketState::Connecting) onConnected(m_connection->failure());
+        else onGone();
+    }
 }
 
 void SocketControl::SendData(const QString& text) {

@@ -1,6 +1,7 @@
 #include "socket_poller.h"
 
 #include <QSocketNotifier>
+#include <cerrno>
 #include <sys/epoll.h>
 #include <unistd.h>
 
@@ -21,29 +22,23 @@ SocketPoller::~SocketPoller() {
     ::close(m_epoll);
 }
 
-void SocketPoller::watch(int fd, Client& client, quint32 events) {
+int SocketPoller::watch(int fd, Client& client, quint32 events) {
     const auto it = m_watched.find(fd);
     if (events == 0) {
         if (it != m_watched.end() && it->second.events != 0) epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
         if (it != m_watched.end()) it->second.events = 0;
         else m_watched[fd] = {&client, ++m_generation, 0};
-        return;
+        return 0;
     }
-    if (it == m_watched.end() || it->second.events == 0) {
-        const quint32 generation = it == m_watched.end() ? ++m_generation : it->second.generation;
-        m_watched[fd] = {&client, generation, events};
-        epoll_event event{};
-        event.events = events;
-        event.data.u64 = key(fd, generation);
-        epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
-        return;
-    }
-    if (it->second.events == events) return;
-    it->second.events = events;
+    const bool added = it == m_watched.end() || it->second.events == 0;
+    if (!added && it->second.events == events) return 0;
+    const quint32 generation = it == m_watched.end() ? ++m_generation : it->second.generation;
     epoll_event event{};
     event.events = events;
-    event.data.u64 = key(fd, it->second.generation);
-    epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
+    event.data.u64 = key(fd, generation);
+    if (epoll_ctl(m_epoll, added ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, fd, &event) != 0) return errno;
+    m_watched[fd] = {&client, generation, events};
+    return 0;
 }
 
 void SocketPoller::forget(int fd) {

@@ -23,8 +23,9 @@ public:
     ~SocketPoller() override;
 
     // Interest in EPOLLIN and EPOLLOUT; an empty set takes the socket out of the epoll set, since
-    // a hang-up would otherwise be reported again and again.
-    void watch(int fd, Client& client, quint32 events);
+    // a hang-up would otherwise be reported again and again. 0, or the errno of a change the
+    // system refused: the socket is then not watched for what was asked.
+    int watch(int fd, Client& client, quint32 events);
     void forget(int fd);
 
 private:

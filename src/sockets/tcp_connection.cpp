@@ -134,7 +134,8 @@ void TcpConnection::onPollEvents(quint32 events) {
 }
 
 void TcpConnection::readSome() {
-    if (m_readEnded || m_broken) return;
+    // A reader paused earlier in the same batch of readiness reports reads nothing now.
+    if (m_readEnded || m_broken || (m_readPaused && !m_finishing)) return;
     char buffer[16 * 1024];
     bool grew = false;
     while (m_finishing || m_input.size() < InputLimit) {
@@ -184,9 +185,20 @@ void TcpConnection::flushOutput() {
 }
 
 void TcpConnection::fail(int error) {
+    // A send may notice the end first: what the peer sent before it is still read, beyond the
+    // input limit too (the system holds no more than its receive buffer).
+    bool grew = false;
+    if (error != 0 && !m_broken && !m_readEnded) {
+        char buffer[16 * 1024];
+        ssize_t n;
+        while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0 && !m_finishing) m_input.append(buffer, n), grew = true;
+    }
     m_broken = true;
+    m_failure = error;
     dropOutput();
     updateInterest();
+    if (grew && onReadable) onReadable();
     if (onGone) onGone(error);
 }
 
@@ -224,5 +236,6 @@ void TcpConnection::updateInterest() {
         if (!m_readEnded && (m_finishing || (!m_readPaused && m_input.size() < InputLimit))) events |= EPOLLIN;
         if (!m_output.empty()) events |= EPOLLOUT;
     }
-    m_poller.watch(m_fd, *this, events);
+    // A socket the poller cannot watch would never be heard of again: it fails instead.
+    if (const int error = m_poller.watch(m_fd, *this, events); error != 0 && !m_broken) fail(error);
 }

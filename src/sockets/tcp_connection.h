@@ -39,6 +39,7 @@ public:
     QByteArray takeInput();
     bool hasInput() const { return !m_input.isEmpty(); }
     bool broken() const { return m_broken; } // nothing more can be sent
+    int failure() const { return m_failure; } // the errno it broke with; 0 when aborted
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
@@ -82,6 +83,7 @@ private:
     bool m_connecting;
     bool m_readEnded = false;    // the peer has finished sending
     bool m_broken = false;       // reading or writing failed, or the connection was aborted
+    int m_failure = 0;
     bool m_readPaused = false;
     bool m_finishing = false;
     bool m_shutDown = false;

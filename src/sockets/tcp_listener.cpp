@@ -18,7 +18,9 @@ constexpr int AcceptPauseMs = 100;
 TcpListener::TcpListener(SocketPoller& poller) : m_poller(poller) {
     m_resume.setSingleShot(true);
     m_resume.setInterval(AcceptPauseMs);
-    QObject::connect(&m_resume, &QTimer::timeout, [this] { m_poller.watch(m_fd, *this, EPOLLIN); });
+    QObject::connect(&m_resume, &QTimer::timeout, [this] {
+        if (m_poller.watch(m_fd, *this, EPOLLIN) != 0) m_resume.start();
+    });
 }
 
 TcpListener::~TcpListener() {
@@ -36,13 +38,17 @@ int TcpListener::listen(quint16 port) {
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     local.sin_port = htons(port);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(m_fd, ListenBacklog) != 0) {
-        const int error = errno;
+    int error = 0;
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || ::listen(m_fd, ListenBacklog) != 0)
+        error = errno;
+    else
+        error = m_poller.watch(m_fd, *this, EPOLLIN);
+    if (error != 0) {
+        m_poller.forget(m_fd);
         ::close(m_fd);
         m_fd = -1;
         return error;
     }
-    m_poller.watch(m_fd, *this, EPOLLIN);
     return 0;
 }
 

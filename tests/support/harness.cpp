@@ -147,7 +147,17 @@ Peer::Peer(quint16 port, const char* address) {
 
 Peer::Peer(Accepted connection) : m_fd(connection.fd) { fcntl(m_fd, F_SETFL, O_NONBLOCK); }
 
-Peer::~Peer() { ::close(m_fd); }
+Peer::~Peer() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void Peer::resetConnection() {
+    const linger reset{1, 0};
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    ::close(m_fd);
+    m_fd = -1;
+    end = End::Reset;
+}
 
 quint16 Peer::localPort() const {
     sockaddr_in local{};

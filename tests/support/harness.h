@@ -133,6 +133,7 @@ public:
     bool waitFor(const QByteArray& text, int timeoutMs = 5000); // until what has come holds the text
     End waitEnd(int timeoutMs = 5000);
     void shutdownWrite();
+    void resetConnection(); // closes at once; the other side sees a reset
     QByteArray received;
     End end = End::Open;
 
