@@ -9,6 +9,9 @@
 #include "settings/settings_file.h"
 #include "sockets/socket_state_text.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace testing;
 using platform::MsgResult;
 
@@ -230,6 +233,61 @@ private slots:
                                                                      "Last Dll Error: 11004\r\n\r\nCannot resolve IP-Address to Host-Name.\r\n")));
         QCOMPARE(w.fresh(), QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n"));
         QCOMPARE(Err().lastDllError, 0);
+    }
+
+    void aSlowLookupHoldsUpNobodyButItsNewcomer() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
+        Chat w;
+        QVERIFY(startServer(w, 0));
+        auto alice = joinAs(w.port(), "alice"), bob = joinAs(w.port(), "bob");
+        QVERIFY(alice && bob && alice->expect(">>> bob has joined <<<"));
+        // While the resolver thinks, alice and bob chat; then it answers.
+        std::atomic<bool> answer = false;
+        bool relayed = false;
+        QString meanwhile;
+        setReverseLookupForTests([&](quint32) {
+            QMetaObject::invokeMethod(&w.session, [&] {
+                w.fresh();
+                alice->send("hi");
+                relayed = bob->expect("alice: hi");
+                meanwhile = w.fresh();
+                answer = true;
+            }, Qt::QueuedConnection);
+            for (int i = 0; i < 200 && !answer; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return ReverseLookupResult{"slowhost", 0};
+        });
+        Peer carol(w.port());
+        carol.send("nickName=carol");
+        // Accepted, she is relayed to like any newcomer; her own line waits for her acceptance.
+        QVERIFY(carol.expect("alice: hi") && carol.expect(">>> Wellcome to Parleon V.0.2 <<<\r\n"));
+        QVERIFY(relayed);
+        QCOMPARE(meanwhile, QStringLiteral("alice: hi\r\n"));
+        QCOMPARE(w.fresh(), QStringLiteral("Connection accepted with:\r\n IP=127.0.0.1\r\n Name=slowhost\r\n Port=%1\r\n"
+                                           ": nickName=carol\r\n").arg(carol.localPort()));
+    }
+
+    void failedLookupsOpenOneBoxAtATime() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
+        Chat w;
+        QVERIFY(startServer(w, 0));
+        setReverseLookupForTests([](quint32) { return ReverseLookupResult{nullptr, 11001}; });
+        std::vector<std::unique_ptr<Peer>> more;
+        // While the first box is open, its newcomer leaves and three more fail their lookups.
+        std::unique_ptr<Peer> first = std::make_unique<Peer>(w.port());
+        const quint16 firstPort = first->localPort();
+        script().box([&] {
+            first.reset();
+            for (int i = 0; i < 3; ++i) more.push_back(std::make_unique<Peer>(w.port()));
+            waitUntil([&] { return w.output.count(QStringLiteral(" Port=")) == 3; });
+            return MsgResult::Ok;
+        });
+        QVERIFY(waitUntil([&] { return w.output.count(QStringLiteral(" Port=")) == 4 && w.output.contains(QStringLiteral("closed")); }));
+        QCOMPARE(script().boxes.size(), size_t(1));
+        const QString unknown = QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n Name=(unknown)\r\n Port=%1\r\n");
+        for (const auto& peer : more)
+            QVERIFY(w.output.contains("Connection accepted with:\r\n IP=127.0.0.1\r\n" + unknown.arg(peer->localPort())));
+        // The first one's lines go on after its box; its departure, held till then, follows.
+        QVERIFY2(w.output.endsWith(unknown.arg(firstPort) + QStringLiteral("Connection closed by client 127.0.0.1\r\n")), qPrintable(w.output));
     }
 };
 

@@ -34,7 +34,17 @@ void ChatSession::printText(const QString& text) { m_view.printText(text); }
 void ChatSession::printLine(const QString& text) { printText(text + QStringLiteral("\r\n")); }
 
 void ChatSession::errorHandler(const QString& text) {
-    m_view.msgBox(errorReportText(text, Err()), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    // One box for each kind of failure at a time: failures that peers can cause at will (a host
+    // name that cannot be found) must not stack boxes, each a nested event loop. The others still
+    // print their line.
+    if (!m_openErrorBoxes.contains(text)) {
+        const ErrObject mine = Err();
+        m_openErrorBoxes.append(text);
+        m_view.msgBox(errorReportText(text, Err()), platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+        m_openErrorBoxes.removeOne(text);
+        // A failure handled while the box was open has cleared the record: this one is still due.
+        if (Err().number == 0 && Err().description.isEmpty()) Err() = mine;
+    }
     // A client loses its connection at every reported failure; a server keeps everything.
     if (!isServer) Winsock1(0).Close();
     printLine(Err().description);
@@ -131,6 +141,7 @@ void ChatSession::Timer1_Timer() {
         if (element->State() == lastState.value(i)) continue;
         lastState.set(i, element->State());
         const QString stateText = socketStateText(lastState.value(i));
+        if (!m_view.showsTitle()) continue;
         if (isServer) {
             const QString host = getHostName(element->RemoteHostIP());
             m_view.showTitle(QStringLiteral("Parleon SERVER - ") + stateText + QStringLiteral(" [") + host +

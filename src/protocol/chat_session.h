@@ -74,6 +74,7 @@ private:
     ChatRole* role() const { return isServer ? m_server : m_client; }
 
     ChatView& m_view;
+    QStringList m_openErrorBoxes; // the contexts of the error boxes open now
     ChatRole* m_server = nullptr;
     ChatRole* m_client = nullptr;
     struct RunOnlyValue {

@@ -14,6 +14,8 @@ public:
     virtual platform::MsgResult msgBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon) = 0;
     // The role and the state of the socket that changed last.
     virtual void showTitle(const QString& caption) = 0;
+    // False when no title is shown anywhere: nothing is looked up for one.
+    virtual bool showsTitle() const { return true; }
     // The two modal dialogs; true when OK accepted the entries (and stored them in the session).
     virtual bool showServerSettings() = 0;
     virtual bool showConnectDialog() = 0;

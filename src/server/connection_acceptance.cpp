@@ -1,6 +1,7 @@
 #include "chat_server.h"
 #include "protocol/chat_protocol.h"
 #include "protocol/chat_session.h"
+#include "diagnostics/host_name.h"
 #include "platform/yield.h"
 
 void ChatServer::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
@@ -41,10 +42,17 @@ void ChatServer::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
             acceptingSlot = slot;
             Winsock1(slot).Accept(requestID);
             const QString address = Winsock1(slot).RemoteHostIP();
+            const qint32 port = Winsock1(slot).RemotePort();
+            // The others chat on while the name is looked up; the newcomer's own messages and its
+            // departure wait until its acceptance lines are out.
+            const ConnectionRef connection = Winsock1.refOf(slot);
+            Winsock1(slot).holdEvents(true);
+            const HostNameAnswer name = lookUpHostName(address);
             m_session.printLine(QStringLiteral("Connection accepted with:"));
             m_session.printLine(QStringLiteral(" IP=") + address);
-            m_session.printLine(QStringLiteral(" Name=") + m_session.getHostName(address));
-            m_session.printLine(QStringLiteral(" Port=") + QString::number(Winsock1(slot).RemotePort()));
+            m_session.printLine(QStringLiteral(" Name=") + hostNameOf(m_session, name));
+            m_session.printLine(QStringLiteral(" Port=") + QString::number(port));
+            if (Winsock1.stillCarries(slot, connection)) Winsock1(slot).holdEvents(false);
         });
 }
 

@@ -17,6 +17,7 @@ public:
     void printText(const QString& text) override;
     platform::MsgResult msgBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon) override;
     void showTitle(const QString&) override {}
+    bool showsTitle() const override { return false; }
     bool showServerSettings() override { return false; }
     bool showConnectDialog() override { return false; }
     void focusInput() override {}

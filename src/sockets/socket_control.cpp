@@ -183,6 +183,13 @@ qint64 SocketControl::silentForMs() const {
     return m_acceptedAt.elapsed();
 }
 
+void SocketControl::holdEvents(bool held) {
+    m_eventsHeld = held;
+    if (held) return;
+    scheduleData();
+    m_shared.closeOrder.schedule();
+}
+
 bool SocketControl::unloaded() const { return m_array.find(m_index) != this; }
 
 void SocketControl::releaseConnection() {
@@ -247,6 +254,7 @@ void SocketControl::scheduleData() {
 
 void SocketControl::deliverData() {
     m_dataQueued = false;
+    if (m_eventsHeld) return; // the release schedules it again
     const bool readable = m_state == SocketState::Connected || m_state == SocketState::Closing;
     if (unloaded() || !readable || m_inDataArrival) {
         m_shared.closeOrder.schedule();
@@ -285,7 +293,7 @@ void SocketControl::deliverData() {
 }
 
 bool SocketControl::readyToClose() const {
-    return !m_inDataArrival && !m_dataQueued && !m_text.hasPending() && !m_text.holding() &&
+    return !m_eventsHeld && !m_inDataArrival && !m_dataQueued && !m_text.hasPending() && !m_text.holding() &&
            !(m_connection && m_connection->hasInput());
 }
 

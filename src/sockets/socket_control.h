@@ -74,6 +74,8 @@ public:
     // How long an accepted connection has been up without its peer sending a byte; -1 once it
     // has sent something, and for any other element.
     qint64 silentForMs() const;
+    // While held, the element raises no DataArrival or Close: what comes waits for the release.
+    void holdEvents(bool held);
     // This connection was cut because its peer read nothing while too much was queued for it.
     bool sendQueueExceeded() const { return m_sendQueueExceeded; }
 
@@ -115,6 +117,7 @@ private:
     QElapsedTimer m_acceptedAt;
     bool m_heardFrom = false;
     bool m_sendQueueExceeded = false;
+    bool m_eventsHeld = false;
 
     QString m_remoteHostIP = QStringLiteral("0.0.0.0");
     qint32 m_remotePort = 0;
