@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/epoll.h>
+#include <climits>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,9 +15,19 @@ namespace {
 // A burst of clients must not overflow the system's queue of connections not yet taken.
 constexpr int ListenBacklog = 1024;
 constexpr int AcceptPauseMs = 100;
+
+// The highest descriptor a connection may take: the rest are kept for the program's own needs
+// (the window system and its boxes, the hosts file for a lookup, the settings file), so that a
+// burst of connections cannot starve it.
+int descriptorCeiling() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return INT_MAX;
+    const rlim_t reserve = qMin<rlim_t>(64, limit.rlim_cur / 4);
+    return int(qMin<rlim_t>(limit.rlim_cur - reserve, INT_MAX));
+}
 } // namespace
 
-TcpListener::TcpListener(SocketPoller& poller) : m_poller(poller) {
+TcpListener::TcpListener(SocketPoller& poller) : m_poller(poller), m_ceiling(descriptorCeiling()) {
     m_resume.setSingleShot(true);
     m_resume.setInterval(AcceptPauseMs);
     QObject::connect(&m_resume, &QTimer::timeout, [this] {
@@ -52,6 +64,11 @@ int TcpListener::listen(quint16 port) {
     return 0;
 }
 
+void TcpListener::pause() {
+    m_poller.watch(m_fd, *this, 0);
+    m_resume.start();
+}
+
 quint16 TcpListener::port() const {
     sockaddr_in local{};
     socklen_t length = sizeof local;
@@ -66,10 +83,13 @@ void TcpListener::onPollEvents(quint32) {
         const int fd = accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                m_poller.watch(m_fd, *this, 0);
-                m_resume.start();
-            }
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) pause();
+            return;
+        }
+        if (fd >= m_ceiling) {
+            // Those waiting behind it are taken once descriptors are free again.
+            ::close(fd);
+            pause();
             return;
         }
         if (onAccepted) onAccepted(fd, ipv4ToText(ntohl(peer.sin_addr.s_addr)), ntohs(peer.sin_port));

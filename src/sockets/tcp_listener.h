@@ -24,9 +24,12 @@ public:
     void onPollEvents(quint32 events) override;
 
 private:
+    // Out of file descriptors, or near the end of them: the listening socket stays readable, so
+    // accepting pauses a moment instead of spinning.
+    void pause();
+
     SocketPoller& m_poller;
     int m_fd = -1;
-    // Out of file descriptors: the listening socket stays readable, so accepting pauses a moment
-    // instead of spinning.
+    const int m_ceiling; // connections take descriptors below this one
     QTimer m_resume;
 };
