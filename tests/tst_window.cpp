@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -148,15 +149,43 @@ private slots:
         QCOMPARE(w.form.outputText().size(), 25002);
         w.form.session.printLine(QStringLiteral("next"));
         QCOMPARE(w.form.outputText(), QStringLiteral(">>> Reset output-text. Too much text. <<<\r\nnext\r\n"));
-        // A very long line shows its start only; the box holds it whole, and what the user types joins it.
-        w.form.session.printLine(QString(100000, QLatin1Char('y')));
+    }
+
+    void outputBoxKeepsEveryLineWhateverTheUserDoes() {
+        Window w;
         w.form.show();
-        w.form.Text4->showNow();
-        const QStringList shown = w.form.Text4->toPlainText().split(QLatin1Char('\n'));
-        QCOMPARE(shown.value(2), QString(OutputBox::ShownLineLimit, QLatin1Char('y')) + QChar(0x2026));
-        QCOMPARE(w.form.outputText().size(), 43 + 6 + 100002);
-        QTest::keyClicks(w.form.Text4, QStringLiteral("z"));
-        QVERIFY(w.form.outputText().endsWith(QStringLiteral("\r\nz")));
+        OutputBox& box = *w.form.Text4;
+        box.setText(QString());
+        // A long line is shown in pieces, copied whole, and edited where the user types.
+        const QString line = QString(5000, QLatin1Char('a')) + QString(5000, QLatin1Char('b'));
+        w.form.session.printLine(line);
+        box.showNow();
+        QCOMPARE(box.toPlainText().count(QLatin1Char('\n')), 3);
+        box.selectAll();
+        box.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), line + '\n');
+        QTextCursor caret = box.textCursor();
+        caret.setPosition(5001); // past the first piece's break: between the a's and the b's
+        box.setTextCursor(caret);
+        QTest::keyClicks(&box, QStringLiteral("|"));
+        QCOMPARE(box.text(), QString(5000, QLatin1Char('a')) + '|' + QString(5000, QLatin1Char('b')) + "\r\n");
+        // Lines that arrive while the user drops text into the box all stay, after the drop.
+        for (int i = 0; i < 3; ++i) w.form.session.printLine(QStringLiteral("late%1").arg(i));
+        QMimeData dropped;
+        dropped.setText(QStringLiteral("dropped"));
+        const QPoint at = box.cursorRect(box.textCursor()).center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box.viewport(), &enter);
+        QApplication::sendEvent(box.viewport(), &drop);
+        QVERIFY(waitUntil([&] { return box.toPlainText().contains(QStringLiteral("late2")); }));
+        QVERIFY2(box.text().contains(QStringLiteral("dropped")) && box.text().endsWith(QStringLiteral("\r\nlate0\r\nlate1\r\nlate2\r\n")),
+                 qPrintable(box.text().right(100)));
+        QCOMPARE(box.toPlainText().remove(QLatin1Char('\n')), QString(box.text()).remove(QStringLiteral("\r\n")));
+        // The reset follows the content as it stands.
+        w.form.session.printText(QString(25000, QLatin1Char('x')));
+        w.form.session.printLine(QStringLiteral("next"));
+        QCOMPARE(box.text(), QStringLiteral(">>> Reset output-text. Too much text. <<<\r\nnext\r\n"));
     }
 
     void serverSettingsDialog() {

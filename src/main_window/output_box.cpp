@@ -1,11 +1,15 @@
 #include "output_box.h"
 
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
 constexpr int CatchUpIntervalMs = 30;
-const QString HiddenMark = QStringLiteral("\u2026");
+// About what the widget takes in one frame.
+constexpr qsizetype CatchUpSlice = 512 * 1024;
+
+bool isBreak(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
 } // namespace
 
 OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -16,13 +20,14 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
     setUndoRedoEnabled(false);
     // The box is a log: Tab moves on to the next control, as in the other text boxes.
     setTabChangesFocus(true);
-    connect(document(), &QTextDocument::contentsChanged, this, &OutputBox::onContentsChange);
+    connect(document(), &QTextDocument::contentsChange, this, &OutputBox::onContentsChange);
     m_catchUp.setSingleShot(true);
     m_catchUp.setInterval(CatchUpIntervalMs);
-    connect(&m_catchUp, &QTimer::timeout, this, &OutputBox::showNow);
+    connect(&m_catchUp, &QTimer::timeout, this, [this] { catchUp(CatchUpSlice); });
 }
 
 void OutputBox::setText(const QString& text) {
+    ++m_generation;
     m_text = text;
     m_changing = true;
     clear();
@@ -40,42 +45,46 @@ void OutputBox::appendText(const QString& text) {
 
 void OutputBox::scheduleCatchUp() {
     // A box nobody sees (no window at all, or not yet shown) catches up once it is shown.
-    if (isVisible() && !m_catchUp.isActive()) m_catchUp.start();
+    if (isVisible() && !m_catchUp.isActive() && m_shown < m_text.size()) m_catchUp.start();
 }
 
 void OutputBox::showEvent(QShowEvent* event) {
     QPlainTextEdit::showEvent(event);
-    showNow();
+    catchUp(CatchUpSlice);
 }
 
-void OutputBox::showNow() {
+void OutputBox::showNow() { catchUp(m_text.size()); }
+
+void OutputBox::catchUp(qsizetype most) {
     m_catchUp.stop();
+    const qsizetype count = qMin(most, m_text.size() - m_shown);
+    if (count <= 0) return;
     m_changing = true;
-    showText(m_text.mid(m_shown));
-    m_shown = m_text.size();
+    showText(m_text.mid(m_shown, count));
+    m_shown += count;
     m_changing = false;
     QTextCursor cursor = textCursor();
     cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);
+    scheduleCatchUp();
 }
 
 void OutputBox::showText(const QString& text) {
     QString shown;
-    shown.reserve(qMin<qsizetype>(text.size(), 64 * 1024));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
+    shown.reserve(text.size() + text.size() / ShownLineLimit);
+    for (const QChar c : text) {
         if (c == QLatin1Char('\n') && m_afterCR) {
             m_afterCR = false;
             continue;
         }
         m_afterCR = c == QLatin1Char('\r');
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+        if (isBreak(c)) {
             shown += QLatin1Char('\n');
             m_lineLength = 0;
             continue;
         }
-        if (m_lineLength < ShownLineLimit) shown += c;
-        else if (m_lineLength == ShownLineLimit) shown += HiddenMark;
+        if (m_lineLength > 0 && m_lineLength % ShownLineLimit == 0) shown += QLatin1Char('\n');
+        shown += c;
         ++m_lineLength;
     }
     QTextCursor cursor(document());
@@ -83,31 +92,96 @@ void OutputBox::showText(const QString& text) {
     cursor.insertText(shown);
 }
 
-bool OutputBox::event(QEvent* event) {
-    // Whatever the user does in the box applies to the content as it stands.
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::InputMethod:
-    case QEvent::ShortcutOverride:
-    case QEvent::ContextMenu:
-    case QEvent::MouseButtonPress:
-        if (m_catchUp.isActive()) showNow();
-        break;
-    default: break;
+OutputBox::ContentPosition OutputBox::contentAt(qsizetype shownPosition) const {
+    // Walks the content as showText() shows it: a line break (CR LF, CR or LF) is one character
+    // of the widget, and a long line gains a break of its own before each further piece.
+    qsizetype shown = 0, length = 0, lineStart = 0, shownLineStart = 0;
+    bool afterCR = false;
+    for (qsizetype i = 0; i < m_shown; ++i) {
+        const QChar c = m_text[i];
+        if (c == QLatin1Char('\n') && afterCR) {
+            afterCR = false;
+            lineStart = i + 1;
+            continue;
+        }
+        afterCR = c == QLatin1Char('\r');
+        if (isBreak(c)) {
+            if (shown >= shownPosition) return {i, lineStart, shownLineStart};
+            ++shown;
+            length = 0;
+            lineStart = i + 1;
+            shownLineStart = shown;
+            continue;
+        }
+        if (length > 0 && length % ShownLineLimit == 0) ++shown;
+        if (shown >= shownPosition) return {i, lineStart, shownLineStart};
+        ++shown;
+        ++length;
     }
-    return QPlainTextEdit::event(event);
+    return {m_shown, lineStart, shownLineStart};
 }
 
-void OutputBox::onContentsChange() {
+QMimeData* OutputBox::createMimeDataFromSelection() const {
+    // What was selected of the content, without the breaks between the pieces of a long line.
+    const QTextCursor cursor = textCursor();
+    const qsizetype from = contentAt(cursor.selectionStart()).offset;
+    const qsizetype to = contentAt(cursor.selectionEnd()).offset;
+    QString text = m_text.mid(from, to - from);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
+void OutputBox::onContentsChange(int position, int removed, int added) {
     if (m_changing) return;
-    // The user typed into the box: take the content over from the widget, lines ended by CR LF.
-    QString content;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        if (block != document()->begin()) content += QStringLiteral("\r\n");
-        content += block.text();
-    }
-    m_text = content;
-    m_shown = m_text.size();
+    // The user edited the box: the same change is made to the content where it was made.
+    const ContentPosition from = contentAt(position);
+    const qsizetype to = contentAt(position + removed).offset;
+    QTextCursor cursor(document());
+    cursor.setPosition(position);
+    cursor.setPosition(position + added, QTextCursor::KeepAnchor);
+    QString inserted = cursor.selectedText();
+    inserted.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n")).replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    // An edit at the end of what is shown: a CR there no longer waits for its LF.
+    if (to >= m_shown) m_afterCR = false;
+    m_text.replace(from.offset, to - from.offset, inserted);
+    m_shown += inserted.size() - (to - from.offset);
+    measureLastLine();
+    // A long line edited no longer breaks into pieces where the widget shows it broken: it is
+    // shown again once the edit is done.
+    const qsizetype lineEnd = [&] {
+        qsizetype i = from.offset + inserted.size();
+        while (i < m_shown && !isBreak(m_text[i])) ++i;
+        return i;
+    }();
+    if (lineEnd - from.lineStart > ShownLineLimit || to - from.offset > ShownLineLimit)
+        QMetaObject::invokeMethod(
+            this,
+            [this, from, caret = position + added, generation = m_generation] {
+                if (generation == m_generation) showLineAgain(from.lineStart, from.shownLineStart, caret);
+            },
+            Qt::QueuedConnection);
+}
+
+void OutputBox::showLineAgain(qsizetype lineStart, qsizetype shownLineStart, int caret) {
+    if (lineStart > m_shown || shownLineStart > document()->characterCount() - 1) return;
+    m_changing = true;
+    QTextCursor cursor(document());
+    cursor.setPosition(int(shownLineStart));
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    m_lineLength = 0;
     m_afterCR = false;
-    m_lineLength = document()->lastBlock().text().size();
+    showText(m_text.mid(lineStart, m_shown - lineStart));
+    m_changing = false;
+    QTextCursor restored = textCursor();
+    restored.setPosition(qMin(caret, document()->characterCount() - 1));
+    setTextCursor(restored);
+}
+
+void OutputBox::measureLastLine() {
+    qsizetype start = m_shown;
+    while (start > 0 && !isBreak(m_text[start - 1])) --start;
+    m_lineLength = m_shown - start;
 }

@@ -6,13 +6,14 @@
 // The output box: a multi-line text box whose content is kept exactly as appended (CR LF line
 // breaks, every character), while the widget shows it. Showing costs time only in proportion to
 // what is new and never more than about one frame's worth at a time: the widget catches up at
-// most once a frame, and a very long line shows its start only (the rest stays in the content).
-// The user may place the caret and type in the box; such edits become part of the content.
+// most once a frame, a slice at a time. A line longer than ShownLineLimit is shown in pieces of
+// that length, one below the other, since the layout of one unbroken line grows with the square
+// of its length; the pieces are seen and copied as the one line they are.
+// The user may place the caret and type, paste or drop text in the box; each edit is applied to
+// the content where it was made, and the lines still to be shown follow it.
 class OutputBox : public QPlainTextEdit {
     Q_OBJECT
 public:
-    // How much of one line the widget lays out; the text layout of one unbroken line grows with
-    // the square of its length.
     static constexpr qsizetype ShownLineLimit = 4000;
 
     explicit OutputBox(QWidget* parent = nullptr);
@@ -24,18 +25,30 @@ public:
     void showNow();
 
 protected:
-    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
-    void onContentsChange();
+    // Where a position of the widget's text falls in the shown content, and the start of the
+    // content's line there, in the content and in the widget.
+    struct ContentPosition {
+        qsizetype offset;
+        qsizetype lineStart;
+        qsizetype shownLineStart;
+    };
+    ContentPosition contentAt(qsizetype shownPosition) const;
+    void catchUp(qsizetype most);
     void scheduleCatchUp();
     void showText(const QString& text);
+    void onContentsChange(int position, int removed, int added);
+    void showLineAgain(qsizetype lineStart, qsizetype shownLineStart, int caret);
+    void measureLastLine();
 
     QString m_text;
     qsizetype m_shown = 0;        // how much of the content the widget shows
-    qsizetype m_lineLength = 0;   // length of the last shown line, hidden part included
+    qsizetype m_lineLength = 0;   // length of the last shown line
     bool m_afterCR = false;       // the shown text ends with a CR whose LF may follow
     bool m_changing = false;
+    quint64 m_generation = 0;     // counts the times the content was replaced
     QTimer m_catchUp;
 };
