@@ -1,16 +1,15 @@
 // The server's handling of incoming data: each input is a sequence of events from up to six raw
-// TCP peers (connect, send arbitrary bytes, close, reset) against a server with three slots.
+// TCP peers (connect, send arbitrary bytes or more than one read takes, half-close, reset, read
+// or not) and console lines, against a server with three slots.
 // After every event the slot table must be consistent; at the end, with every peer gone, no slot
 // may be taken. Nothing may crash, and no error box may appear.
 #include "harness.h"
 
 #include <QCoreApplication>
 #include <QSet>
-#include <QTcpSocket>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sys/socket.h>
 #include <vector>
 
 namespace {
@@ -61,28 +60,33 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<std::unique_ptr<QTcpSocket>> peers;
+    std::vector<std::unique_ptr<testing::Peer>> peers;
     size_t at = 0;
     const auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
     while (at < size) {
-        const uint8_t op = next() % 4;
+        const uint8_t op = next() % 7;
         if (op == 0 && peers.size() < 6) {
-            peers.push_back(std::make_unique<QTcpSocket>());
-            peers.back()->connectToHost(QHostAddress::LocalHost, server->port);
-            peers.back()->waitForConnected(1000);
+            peers.push_back(std::make_unique<testing::Peer>(server->port));
+        } else if (op == 6) {
+            // The server writes first: a console line to every client.
+            const size_t length = std::min<size_t>(next(), size - at);
+            server->chat.type(QString::fromLatin1(reinterpret_cast<const char*>(data + at), qsizetype(length)));
+            at += length;
         } else if (!peers.empty()) {
-            QTcpSocket& peer = *peers[next() % peers.size()];
+            testing::Peer& peer = *peers[next() % peers.size()];
             if (op == 1) {
                 const size_t length = std::min<size_t>(next(), size - at);
-                peer.write(reinterpret_cast<const char*>(data + at), qint64(length));
-                peer.flush();
+                peer.sendSome(QByteArray(reinterpret_cast<const char*>(data + at), qsizetype(length)));
                 at += length;
             } else if (op == 2) {
-                peer.disconnectFromHost();
-            } else if (peer.state() == QAbstractSocket::ConnectedState) {
-                const linger abortive{1, 0};
-                setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-                peer.abort();
+                peer.shutdownWrite(); // half-closed: it still reads
+            } else if (op == 3) {
+                if (peer.end == testing::Peer::End::Open) peer.resetConnection();
+            } else if (op == 4) {
+                peer.take(); // peers read only now: the others fill the server's queues
+            } else {
+                // More than one read takes: the server reads at most 64 KiB at a time.
+                peer.sendSome(QByteArray(64 * 1024 * (1 + next() % 4), char(next())));
             }
         }
         settle();
