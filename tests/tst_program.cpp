@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -114,14 +116,19 @@ private slots:
             {{"--bogus"}, 2, "parleon: Unknown option 'bogus'.\nTry 'parleon --help' for more information.\n"},
             {{"extra"}, 2, "parleon: Unexpected argument 'extra'.\n"},
             {{"--server", "--port", "70000"}, 2, "parleon: --port: '70000' is not a port from 0 to 65535.\n"},
-            {{"--server", "--max-clients", "x"}, 2, "parleon: --max-clients: 'x' is not a number of clients from 0 up.\n"},
+            {{"--server", "--max-clients", "x"}, 2, "parleon: --max-clients: 'x' is not a number of clients from 0 to 1000.\n"},
+            {{"--server", "--max-clients", "600000000"}, 2, "parleon: --max-clients: '600000000' is not a number of clients"},
+            {{"--server", "--port", "24001.5"}, 2, "parleon: --port: '24001.5' is not a port from 0 to 65535.\n"},
+            {{"--help-all"}, 2, "parleon: Unknown option 'help-all'.\n"},
+            {{}, 1, "parleon: no display found"},
+            {{"--server"}, 1, "parleon: no display found"},
             {{"--port", "5"}, 2, "parleon: --headless, --port and --max-clients go with --server.\n"},
             // The server on its own is always a server; it has no window to offer.
             {{"-server", "--help"}, 0, "Usage: parleon-server [options]\nThe Parleon chat server, without a window."},
             {{"-server", "--platform", "xcb"}, 2, "parleon-server: Unknown option 'platform'.\nTry 'parleon-server --help'"},
             {{"-server", "--port", "-1"}, 2, "parleon-server: --port: '-1' is not a port from 0 to 65535.\n"}};
         for (auto [arguments, status, says] : rows) {
-            const bool server = arguments.first() == "-server";
+            const bool server = arguments.value(0) == "-server";
             Program program({}, server ? PARLEON_SERVER_EXECUTABLE : PARLEON_EXECUTABLE);
             if (server) arguments.removeFirst();
             program.start(arguments);
@@ -200,6 +207,52 @@ private slots:
         QVERIFY(program.output("Connection accepted with:\n IP=127.0.0.1\n Name=slowhost\n Port=" +
                                QByteArray::number(carol.localPort()) + "\n: nickName=carol\n"));
         QCOMPARE(contentOf(log), QByteArray("gethostbyaddr_r\n").repeated(3));
+    }
+
+    void theOutputNeverHarmsTheServer() {
+        // Standard output goes to a pipe that nobody reads.
+        int pipeEnds[2];
+        QCOMPARE(pipe2(pipeEnds, O_CLOEXEC), 0);
+        Program program({}, QStringLiteral(PARLEON_SERVER_EXECUTABLE));
+        program.process.setChildProcessModifier([&] { dup2(pipeEnds[1], STDOUT_FILENO); });
+        const quint16 port = freeTcpPort();
+        program.start({"--port", QString::number(port)});
+        ::close(pipeEnds[1]);
+        fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+        QByteArray out;
+        const auto readUntil = [&](const QByteArray& text) {
+            return waitUntil([&] {
+                char buffer[65536];
+                for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+                return out.contains(text);
+            });
+        };
+        QVERIFY(readUntil("Server start OK"));
+        auto alice = joinAs(port, "alice"), watcher = joinAs(port, "watcher");
+        QVERIFY(alice && watcher);
+        // A peer's control characters would drive the terminal; a lone CR ends a line, as in the box.
+        alice->send("a\rb\x1b[2J\x7f\xc2\x85\tc");
+        QTest::qWait(100);
+        // Far more than the pipe holds, all relayed: the server goes on welcoming newcomers.
+        QByteArray relayed;
+        for (int i = 0; i < 40; ++i) alice->send(QByteArray(60 * 1024, 'x')), relayed += watcher->take();
+        QVERIFY(waitUntil([&] { return (relayed += watcher->take(5)).count('x') == 40 * 60 * 1024; }, 20000));
+        Peer bob(port);
+        bob.send("nickName=bob");
+        QVERIFY(bob.waitFor("02. watcher\r\n03. bob\r\n"));
+        QVERIFY(readUntil("nickName=bob"));
+        QVERIFY(out.contains("alice: a\nb\\x1B[2J\\x7F\\x85\tc\n"));
+        QVERIFY2(out.contains(" lines left out: standard output was not read]\n"), out.right(300).constData());
+        // The reader goes away: the server serves on and says so once; a hang-up ends it well.
+        ::close(pipeEnds[0]);
+        alice->send("after");
+        QVERIFY(joinAs(port, "carol"));
+        QVERIFY(program.process.readAllStandardError().count("standard output is gone") <= 1);
+        ::kill(pid_t(program.process.processId()), SIGHUP);
+        QVERIFY(program.endsWell());
+        QCOMPARE(alice->waitEnd(), Peer::End::Fin);
+        QVERIFY(program.process.readAllStandardError().count("standard output is gone") <= 1);
+        QVERIFY(QFile::exists(program.settingsPath()));
     }
 
     void aServerOutOfFileDescriptorsTakesClientsAgainLater() {

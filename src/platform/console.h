@@ -6,8 +6,10 @@ namespace platform {
 
 // A program without a window writes what its output box would gain to standard output, and what
 // its message boxes would say to standard error.
-void writeOutput(const QString& text);   // CR LF line breaks become the system's own
-void flushOutput();                      // what writeOutput holds goes out now
-void writeMessage(const QString& text);  // one line per line, each marked with the program's name
+// Standard output: the text as it stands (line breaks included), written without ever making the
+// caller wait; a reader that has gone or stopped reading loses output, not the program's time.
+void writeOutput(const QString& text);
+void flushOutput(); // waits up to a second for what writeOutput holds to go out
+void writeMessage(const QString& text); // one line per line, each marked with the program's name
 
 } // namespace platform

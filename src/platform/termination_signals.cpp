@@ -37,6 +37,8 @@ void onTerminationSignal(QObject* context, std::function<void()> onTerminate) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A hang-up (the terminal closed, or a service manager's reload) ends it the same way.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace platform

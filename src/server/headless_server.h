@@ -27,7 +27,12 @@ public:
     void close() override;
 
 private:
+    // The lines as the output box splits them (CR LF, CR or LF ends one), with every control
+    // character but TAB shown as \xNN: a peer's text must not drive the administrator's terminal.
+    QString terminalText(const QString& text);
+
     qsizetype m_outputLength = 0; // what a window's output box would hold
+    bool m_afterCR = false;       // the last text ended with a CR whose LF may follow
 };
 
 // Starts the server the command line asked for, its values checked before anything listens.
@@ -36,5 +41,5 @@ private:
 int startServerFromCommandLine(ChatSession& session, ChatServer& server, const CommandLine& commandLine,
                                bool mustStart);
 
-// Runs the server without a window until SIGINT or SIGTERM; returns the exit status.
+// Runs the server without a window until SIGINT, SIGTERM or SIGHUP; returns the exit status.
 int runHeadlessServer(int& argc, char** argv, const CommandLine& commandLine);

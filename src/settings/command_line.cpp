@@ -1,9 +1,9 @@
 #include "command_line.h"
 
 #include "parleon_version.h"
-#include "platform/number_conversion.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -28,12 +28,15 @@ int usageError(const char* name, const QString& message) {
     return StatusUsage;
 }
 
-std::optional<qint32> numberOption(const QCommandLineParser& parser, const QString& name, bool (*usable)(qint32),
+// A whole number in decimal digits, nothing else: "24001.5" or "1e3" is no port.
+std::optional<qint32> numberOption(const QCommandLineParser& parser, const QString& name, qint32 most,
                                    const QString& wanted, QString& error) {
     if (!parser.isSet(name)) return std::nullopt;
     const QString text = parser.value(name);
-    const std::optional<qint32> value = platform::toLong(text);
-    if (!value || !usable(*value)) error = QStringLiteral("--%1: '%2' is not %3.").arg(name, text, wanted);
+    const bool digits = !text.isEmpty() && text.size() <= 9 &&
+                        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const qint32 value = digits ? text.toInt() : -1;
+    if (value < 0 || value > most) error = QStringLiteral("--%1: '%2' is not %3.").arg(name, text, wanted);
     return value;
 }
 
@@ -55,14 +58,17 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(serverOnly ? QStringLiteral("The Parleon chat server, without a window.")
                                                 : QStringLiteral("Multi-client text chat over TCP/IP, as server or as client."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not Qt's help option: its --help-all would promise toolkit options the help never lists.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays help on commandline options."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     QList<QCommandLineOption> options = {
         {QStringLiteral("server"), QStringLiteral("Start the server at once, without the settings dialog.")},
         {QStringLiteral("port"), QStringLiteral("The port the server listens on (0 to 65535; 0 lets the system choose). "
                                                 "Default: the settings file's."),
          QStringLiteral("N")},
-        {QStringLiteral("max-clients"), QStringLiteral("How many clients the server keeps. Default: the settings file's."),
+        {QStringLiteral("max-clients"),
+         QStringLiteral("How many clients the server keeps (0 to %1). Default: the settings file's.").arg(MaxClientsOnCommandLine),
          QStringLiteral("M")},
         {QStringLiteral("headless"), QStringLiteral("Run the server without a window: the output goes to standard "
                                                     "output, messages to standard error. Needs --server.")},
@@ -76,7 +82,7 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
     if (!serverOnly) parser.addOptions(toolkitOptions());
 
     if (!parser.parse(arguments)) return usageError(name, parser.errorText());
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+    if (parser.isSet(help)) {
         const QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), QLatin1String(name));
         std::fputs(qPrintable(text), stdout);
         return 0;
@@ -91,10 +97,10 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
     commandLine.server = serverOnly || parser.isSet(QStringLiteral("server"));
     commandLine.headless = serverOnly || parser.isSet(QStringLiteral("headless"));
     QString error;
-    commandLine.port =
-        numberOption(parser, QStringLiteral("port"), isUsablePort, QStringLiteral("a port from 0 to 65535"), error);
-    commandLine.maxClients = numberOption(parser, QStringLiteral("max-clients"), isUsableMaxClients,
-                                          QStringLiteral("a number of clients from 0 up"), error);
+    commandLine.port = numberOption(parser, QStringLiteral("port"), 65535, QStringLiteral("a port from 0 to 65535"), error);
+    commandLine.maxClients =
+        numberOption(parser, QStringLiteral("max-clients"), MaxClientsOnCommandLine,
+                     QStringLiteral("a number of clients from 0 to %1").arg(MaxClientsOnCommandLine), error);
     if (!error.isEmpty()) return usageError(name, error);
     if (!commandLine.server && (commandLine.headless || commandLine.port || commandLine.maxClients))
         return usageError(name, QStringLiteral("--headless, --port and --max-clients go with --server."));

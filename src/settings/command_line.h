@@ -24,5 +24,9 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
                                     Program program = Program::Parleon);
 
 // The rules of the settings dialog, with the values that cannot start a server refused.
+// The most clients the command line may ask for: as many as the server serves well with the
+// descriptors a service is given.
+inline constexpr qint32 MaxClientsOnCommandLine = 1000;
+
 bool isUsablePort(qint32 port);
 bool isUsableMaxClients(qint32 maxClients);
