@@ -122,7 +122,7 @@ private slots:
             {{"--help-all"}, 2, "parleon: Unknown option 'help-all'.\n"},
             {{}, 1, "parleon: no display found"},
             {{"--server"}, 1, "parleon: no display found"},
-            {{"--port", "5"}, 2, "parleon: --headless, --port and --max-clients go with --server.\n"},
+            {{"--port", "5"}, 2, "parleon: --headless, --port, --max-clients and --no-chat-lines go with --server.\n"},
             // The server on its own is always a server; it has no window to offer.
             {{"-server", "--help"}, 0, "Usage: parleon-server [options]\nThe Parleon chat server, without a window."},
             {{"-server", "--platform", "xcb"}, 2, "parleon-server: Unknown option 'platform'.\nTry 'parleon-server --help'"},
@@ -253,6 +253,20 @@ private slots:
         QCOMPARE(alice->waitEnd(), Peer::End::Fin);
         QVERIFY(program.process.readAllStandardError().count("standard output is gone") <= 1);
         QVERIFY(QFile::exists(program.settingsPath()));
+    }
+
+    void chatLinesCanBeLeftOutOfTheOutput() {
+        Program program({}, QStringLiteral(PARLEON_SERVER_EXECUTABLE));
+        const quint16 port = freeTcpPort();
+        program.start({"--port", QString::number(port), "--no-chat-lines"});
+        QVERIFY(program.output("Server start OK"));
+        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
+        QVERIFY(alice && bob);
+        alice->send("a secret");
+        QVERIFY(bob->waitFor("alice: a secret"));
+        bob->send("nickName=robert");
+        QVERIFY(program.output("bob: nickName=robert\n"));
+        QVERIFY(!program.process.peek(1 << 20).contains("secret"));
     }
 
     void aServerOutOfFileDescriptorsTakesClientsAgainLater() {

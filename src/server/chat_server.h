@@ -17,6 +17,8 @@ public:
     // When the server is full, a connection without a nick name that has sent nothing for this
     // long gives way to a newcomer: connections that never speak cannot lock the room.
     qint64 silentGiveWayMs = 30000;
+    // False leaves what clients say out of the output, for a log that should not keep it.
+    bool printChatLines = true;
     ClientSlotTable clientSlots;
 
     // "Start Server": asks before stopping a running server, then for the settings, then listens.

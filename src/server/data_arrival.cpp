@@ -11,7 +11,8 @@ void ChatServer::Winsock1_DataArrival(int Index, qint32 /*bytesTotal*/) {
             const QString message = Winsock1(Index).GetData();
             // Only the temporary element of a refusal lies above the limit; its data is dropped.
             if (Index > m_session.maxClients) return;
-            m_session.printLine(protocol::relayed(Winsock1(Index).Tag, message));
+            if (printChatLines || protocol::classify(message) != protocol::ClientMessage::ChatLine)
+                m_session.printLine(protocol::relayed(Winsock1(Index).Tag, message));
             m_session.view().messageArrived();
             handleClientMessage(Index, message);
         });

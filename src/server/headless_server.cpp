@@ -56,6 +56,7 @@ void HeadlessServer::close() {
 int startServerFromCommandLine(ChatSession& session, ChatServer& server, const CommandLine& commandLine,
                                bool mustStart) {
     session.useForThisRun(commandLine.port, commandLine.maxClients);
+    server.printChatLines = commandLine.chatLines;
     if (!isUsablePort(session.parleonPort) || !isUsableMaxClients(session.maxClients)) {
         std::fprintf(stderr, "parleon: the settings file's port %d or maximum of clients %d cannot be used.\n",
                      session.parleonPort, session.maxClients);

@@ -70,6 +70,9 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
         {QStringLiteral("max-clients"),
          QStringLiteral("How many clients the server keeps (0 to %1). Default: the settings file's.").arg(MaxClientsOnCommandLine),
          QStringLiteral("M")},
+        {QStringLiteral("no-chat-lines"),
+         QStringLiteral("Leave what clients say out of the output; joins, renames, departures, kicks and errors "
+                        "stay. Needs --server.")},
         {QStringLiteral("headless"), QStringLiteral("Run the server without a window: the output goes to standard "
                                                     "output, messages to standard error. Needs --server.")},
     };
@@ -102,7 +105,8 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
         numberOption(parser, QStringLiteral("max-clients"), MaxClientsOnCommandLine,
                      QStringLiteral("a number of clients from 0 to %1").arg(MaxClientsOnCommandLine), error);
     if (!error.isEmpty()) return usageError(name, error);
-    if (!commandLine.server && (commandLine.headless || commandLine.port || commandLine.maxClients))
-        return usageError(name, QStringLiteral("--headless, --port and --max-clients go with --server."));
+    commandLine.chatLines = !parser.isSet(QStringLiteral("no-chat-lines"));
+    if (!commandLine.server && (commandLine.headless || commandLine.port || commandLine.maxClients || !commandLine.chatLines))
+        return usageError(name, QStringLiteral("--headless, --port, --max-clients and --no-chat-lines go with --server."));
     return std::nullopt;
 }

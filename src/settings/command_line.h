@@ -10,6 +10,7 @@ struct CommandLine {
     bool headless = false;  // no window: output to standard output, boxes to standard error
     std::optional<qint32> port;
     std::optional<qint32> maxClients;
+    bool chatLines = true;  // the output shows what clients say, not only who comes and goes
 };
 
 // The desktop program, or the server without any window system, which is always a headless
