@@ -151,6 +151,7 @@ HostNameAnswer lookUpHostName(const QString& ip) {
     });
     if (!started) return {false, {}, 11002};
     const QDeadlineTimer deadline(LookupBoundMs);
+    const platform::UserInputDeferred userInputWaits;
     std::unique_lock<std::mutex> lock(job->mutex);
     while (!job->done && !deadline.hasExpired()) {
         lock.unlock();

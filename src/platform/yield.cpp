@@ -13,6 +13,11 @@ namespace {
 // connections that nesting would grow without end until the stack ran out; past this depth a
 // yield returns at once and the events wait for the handlers above to finish.
 int yieldDepth = 0;
+int userInputDeferrals = 0;
+
+QEventLoop::ProcessEventsFlags eventsNow() {
+    return userInputDeferrals > 0 ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents;
+}
 
 class YieldScope {
 public:
@@ -43,11 +48,14 @@ QElapsedTimer& sinceSystemPoll() {
 
 bool mayYield() { return yieldDepth < MaxYieldDepth; }
 
+UserInputDeferred::UserInputDeferred() { ++userInputDeferrals; }
+UserInputDeferred::~UserInputDeferred() { --userInputDeferrals; }
+
 void doEvents() {
     if (!mayYield()) return;
     YieldScope scope;
     if (!sinceSystemPoll().isValid() || sinceSystemPoll().nsecsElapsed() >= SystemPollIntervalNs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents); // which restarts the timer
+        QCoreApplication::processEvents(eventsNow()); // which restarts the timer
     else
         QCoreApplication::sendPostedEvents();
 }
@@ -60,7 +68,7 @@ void doEventsWaiting(int maxWaitMs) {
     wakeUp.setSingleShot(true);
     wakeUp.setTimerType(Qt::PreciseTimer);
     wakeUp.start(maxWaitMs);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents(eventsNow() | QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace platform

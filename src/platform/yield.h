@@ -15,4 +15,15 @@ void doEventsWaiting(int maxWaitMs);
 // False while yields are nested MaxYieldDepth deep.
 bool mayYield();
 
+// While one lives, yields leave the user's clicks and keys for later: a handler waiting for a
+// worker lets the sockets and timers run, but the user cannot start something new under it,
+// as a handler that blocked would not have let him.
+class UserInputDeferred {
+public:
+    UserInputDeferred();
+    ~UserInputDeferred();
+    UserInputDeferred(const UserInputDeferred&) = delete;
+    UserInputDeferred& operator=(const UserInputDeferred&) = delete;
+};
+
 } // namespace platform
