@@ -134,7 +134,7 @@ QMimeData* OutputBox::createMimeDataFromSelection() const {
 }
 
 void OutputBox::onContentsChange(int position, int removed, int added) {
-    if (m_changing) return;
+    if (m_changing || (removed == 0 && added == 0)) return;
     // The user edited the box: the same change is made to the content where it was made.
     const ContentPosition from = contentAt(position);
     const qsizetype to = contentAt(position + removed).offset;

@@ -120,6 +120,7 @@ void SocketControl::Accept(qint32 requestID) {
 void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
     m_closeClaimed = false;
     m_sendQueueExceeded = false;
+    m_eventsHeld = false; // a hold was for the connection before
     m_connection = std::move(connection);
     m_connection->onReadable = [this] { onReadable(); };
     m_connection->onGone = [this](int) { onGone(); };
