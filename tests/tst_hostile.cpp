@@ -124,7 +124,7 @@ private slots:
         QVERIFY(atAlice.contains(">>> slow has left <<<"));
         QCOMPARE(alice->end, Peer::End::Open);
         QCOMPARE(server.server.clientSlots.countClients(), 2);
-        QVERIFY(server.shortTexts.contains("\r\nSend queue exceeded: client 127.0.0.1 read nothing, its connection was cut.\r\n"
+        QVERIFY(server.shortTexts.contains("\r\nSend queue exceeded: client 127.0.0.1 took nothing for 2 s, its connection was cut.\r\n"
                                        "Connection closed by client 127.0.0.1\r\n"));
     }
 
@@ -156,7 +156,9 @@ private slots:
         // Gone with their queues, they leave the memory to the system.
         deaf.clear();
         QVERIFY(waitUntil([&] { return server.server.clientSlots.countClients() == 0; }));
+#ifndef __SANITIZE_ADDRESS__ // whose allocator keeps freed memory for itself
         QCOMPARE_LT(statusKb("VmRSS:") - idle, 16 * 1024);
+#endif
     }
 };
 

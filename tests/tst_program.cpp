@@ -281,7 +281,12 @@ private slots:
         std::vector<std::unique_ptr<Peer>> crowd;
         for (int i = 0; i < 80; ++i) crowd.push_back(std::make_unique<Peer>(port));
         QVERIFY(program.output("Connection accepted with:"));
-        QTest::qWait(200);
+        // Those beyond the descriptors wait in the system's queue: nobody is turned away.
+        QTest::qWait(600);
+        for (const auto& peer : crowd) {
+            peer->take();
+            QCOMPARE(peer->end, Peer::End::Open);
+        }
         crowd.clear();
         Peer late(port);
         late.send("nickName=late");

@@ -25,7 +25,7 @@ void ChatClient::Winsock1_Close(int Index) {
         [&] {
             const bool cut = m_session.Winsock1(Index).sendQueueExceeded();
             m_session.Winsock1(Index).Close();
-            m_session.printLine(cut ? QStringLiteral("Send queue exceeded: the server read nothing, the connection was cut.")
+            m_session.printLine(cut ? QStringLiteral("Send queue exceeded: the server took nothing for 2 s, the connection was cut.")
                                     : QStringLiteral("Connection closed by remote host."));
         });
 }

@@ -19,7 +19,7 @@ void ChatServer::Winsock1_Close(int Index) {
             const ConnectionRef connection = Winsock1.refOf(Index);
             if (Winsock1(Index).sendQueueExceeded())
                 m_session.printLine(QStringLiteral("Send queue exceeded: client ") + Winsock1(Index).RemoteHostIP() +
-                                    QStringLiteral(" read nothing, its connection was cut."));
+                                    QStringLiteral(" took nothing for 2 s, its connection was cut."));
             m_session.printLine(QStringLiteral("Connection closed by client ") + Winsock1(Index).RemoteHostIP());
             const QString tag = Winsock1(Index).Tag;
             if (!tag.isEmpty() && tag != ClientSlotTable::FreeTag)

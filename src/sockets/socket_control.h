@@ -27,9 +27,10 @@ inline constexpr qint16 Closing = 8;
 inline constexpr qint16 Error = 9;
 } // namespace SocketState
 
-// Most a connection may have queued for a peer that has read nothing for SendQueueStalledMs: such
-// a peer loses its connection instead of growing the program's memory without end. A peer that
-// reads takes any amount, a large message too.
+// Most a connection may have queued for a peer that has taken nothing for SendQueueStalledMs: such
+// a peer (one that stopped reading, or one that fell far behind) loses its connection instead of
+// growing the program's memory without end. A peer that keeps taking takes any amount, a large
+// message too.
 inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
 inline constexpr qint64 SendQueueStalledMs = 2000;
 
@@ -76,7 +77,7 @@ public:
     qint64 silentForMs() const;
     // While held, the element raises no DataArrival or Close: what comes waits for the release.
     void holdEvents(bool held);
-    // This connection was cut because its peer read nothing while too much was queued for it.
+    // This connection was cut because its peer took nothing while too much was queued for it.
     bool sendQueueExceeded() const { return m_sendQueueExceeded; }
 
 private:

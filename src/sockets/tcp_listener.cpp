@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <climits>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -76,8 +77,21 @@ quint16 TcpListener::port() const {
     return ntohs(local.sin_port);
 }
 
+bool TcpListener::descriptorsToSpare() const {
+    // The next descriptor is the lowest free one: a duplicate shows which it would be.
+    const int probe = fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (probe < 0) return false;
+    ::close(probe);
+    return probe < m_ceiling;
+}
+
 void TcpListener::onPollEvents(quint32) {
     for (;;) {
+        // Near the end of the descriptors, the next ones wait in the system's queue.
+        if (m_lastAccepted >= m_ceiling - 16 && !descriptorsToSpare()) {
+            pause();
+            return;
+        }
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
         const int fd = accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -86,12 +100,7 @@ void TcpListener::onPollEvents(quint32) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) pause();
             return;
         }
-        if (fd >= m_ceiling) {
-            // Those waiting behind it are taken once descriptors are free again.
-            ::close(fd);
-            pause();
-            return;
-        }
+        m_lastAccepted = fd;
         if (onAccepted) onAccepted(fd, ipv4ToText(ntohl(peer.sin_addr.s_addr)), ntohs(peer.sin_port));
     }
 }

@@ -27,9 +27,11 @@ private:
     // Out of file descriptors, or near the end of them: the listening socket stays readable, so
     // accepting pauses a moment instead of spinning.
     void pause();
+    bool descriptorsToSpare() const;
 
     SocketPoller& m_poller;
     int m_fd = -1;
-    const int m_ceiling; // connections take descriptors below this one
+    const int m_ceiling;     // connections take descriptors below this one
+    int m_lastAccepted = -1; // the descriptor the last connection took
     QTimer m_resume;
 };
