@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHostInfo>
+#include <QPointer>
+#include <QTimer>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -130,26 +132,74 @@ QString pointerToString(ErrorReporter& reporter, const char* address) {
     return copied ? result : QStringLiteral("PointerToStringError");
 }
 
-HostNameAnswer lookUpHostName(const QString& ip) {
+namespace {
+// Starts the lookup on a worker; finished runs there with the answer. Null when no worker could
+// be started.
+std::shared_ptr<PendingLookup> startLookup(const QString& ip, std::function<void(const HostNameAnswer&)> finished) {
     // Every part is a decimal number, as the connect dialog means it. Text that is no address
     // converts to 255.255.255.255, as the system's conversion has it, and is looked up too.
     const quint32 address = htonl(parseDottedDecimal(ip).value_or(INADDR_NONE));
     auto job = std::make_shared<PendingLookup>();
     ReverseLookup lookup = activeLookup();
-    const bool started = lookupWorkers().start([job, lookup, address] {
+    const bool started = lookupWorkers().start([job, lookup, address, finished = std::move(finished)] {
         {
             const std::lock_guard<std::mutex> lock(job->mutex);
             if (job->abandoned) return;
         }
         const ReverseLookupResult found = lookup(address);
-        const std::lock_guard<std::mutex> lock(job->mutex);
-        job->answer = {found.name != nullptr, found.name ? QByteArray(found.name) : QByteArray(), found.error};
-        job->done = true;
-        job->finished.notify_all();
+        HostNameAnswer answer{found.name != nullptr, found.name ? QByteArray(found.name) : QByteArray(), found.error};
+        {
+            const std::lock_guard<std::mutex> lock(job->mutex);
+            job->answer = answer;
+            job->done = true;
+            job->finished.notify_all();
+        }
+        finished(answer);
+    });
+    return started ? job : nullptr;
+}
+
+// The resolver did not answer in time, or no worker could be started: as when it asks to try again.
+const HostNameAnswer NoAnswer{false, {}, 11002};
+} // namespace
+
+void lookUpHostNameLater(const QString& ip, QObject* context, std::function<void(const HostNameAnswer&)> done) {
+    // The answer and the bound both come to the program's thread; the first one counts.
+    struct Delivery {
+        bool delivered = false;
+        std::function<void(const HostNameAnswer&)> done;
+    };
+    auto delivery = std::make_shared<Delivery>(Delivery{false, std::move(done)});
+    const auto deliver = [delivery](const HostNameAnswer& answer) {
+        if (delivery->delivered) return;
+        delivery->delivered = true;
+        delivery->done(answer);
+    };
+    const QPointer<QObject> target(context);
+    std::shared_ptr<PendingLookup> job = startLookup(ip, [target, deliver](const HostNameAnswer& answer) {
+        // Posted to the application, which outlives the context; the context is looked at there.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [target, deliver, answer] { if (target) deliver(answer); }, Qt::QueuedConnection);
+    });
+    if (!job) {
+        QMetaObject::invokeMethod(context, [deliver] { deliver(NoAnswer); }, Qt::QueuedConnection);
+        return;
+    }
+    QTimer::singleShot(LookupBoundMs, context, [job, deliver] {
+        {
+            const std::lock_guard<std::mutex> lock(job->mutex);
+            job->abandoned = true;
+        }
+        deliver(NoAnswer);
+    });
+}
+
+HostNameAnswer lookUpHostName(const QString& ip) {
+    std::shared_ptr<PendingLookup> job = startLookup(ip, [](const HostNameAnswer&) {
         // Wakes the program's event loop, which waits below.
         if (QCoreApplication* app = QCoreApplication::instance()) QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
     });
-    if (!started) return {false, {}, 11002};
+    if (!job) return NoAnswer;
     const QDeadlineTimer deadline(LookupBoundMs);
     const platform::UserInputDeferred userInputWaits;
     std::unique_lock<std::mutex> lock(job->mutex);
@@ -162,9 +212,8 @@ HostNameAnswer lookUpHostName(const QString& ip) {
             job->finished.wait_for(lock, std::chrono::milliseconds(qMax<qint64>(deadline.remainingTime(), 0)));
     }
     if (job->done) return job->answer;
-    // The resolver did not answer in time: as when it asks to try again.
     job->abandoned = true;
-    return {false, {}, 11002};
+    return NoAnswer;
 }
 
 QString hostNameOf(ErrorReporter& reporter, const HostNameAnswer& answer) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QObject>
 #include <functional>
 
 class ErrorReporter;
@@ -16,7 +17,10 @@ struct HostNameAnswer {
     QByteArray name;
     qint32 error = 0;
 };
-HostNameAnswer lookUpHostName(const QString& ip);
+HostNameAnswer lookUpHostName(const QString& ip); // yields meanwhile, the user's input waiting
+// Without waiting: done runs later on the context's thread with the answer, or with error 11002
+// once the bound has passed; never once the context is gone.
+void lookUpHostNameLater(const QString& ip, QObject* context, std::function<void(const HostNameAnswer&)> done);
 QString hostNameOf(ErrorReporter& reporter, const HostNameAnswer& answer);
 
 // Copies a zero-terminated 8-bit string from memory the resolver owns.

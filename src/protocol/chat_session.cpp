@@ -143,9 +143,15 @@ void ChatSession::Timer1_Timer() {
         const QString stateText = socketStateText(lastState.value(i));
         if (!m_view.showsTitle()) continue;
         if (isServer) {
-            const QString host = getHostName(element->RemoteHostIP());
-            m_view.showTitle(QStringLiteral("Parleon SERVER - ") + stateText + QStringLiteral(" [") + host +
-                             QStringLiteral("]"));
+            // Looked up on a worker: the title follows when the name is known, unless a later
+            // change has asked for a title of its own by then.
+            const quint64 request = ++m_titleRequests;
+            lookUpHostNameLater(element->RemoteHostIP(), this, [this, request, stateText](const HostNameAnswer& name) {
+                if (request != m_titleRequests) return;
+                const QString host = hostNameOf(*this, name);
+                m_view.showTitle(QStringLiteral("Parleon SERVER - ") + stateText + QStringLiteral(" [") + host +
+                                 QStringLiteral("]"));
+            });
         } else {
             m_view.showTitle(QStringLiteral("Parleon - ") + stateText + QStringLiteral(" [") + serverHostName +
                              QStringLiteral("]"));

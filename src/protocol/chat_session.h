@@ -75,6 +75,7 @@ private:
 
     ChatView& m_view;
     QStringList m_openErrorBoxes; // the contexts of the error boxes open now
+    quint64 m_titleRequests = 0;  // counts the server titles asked for
     ChatRole* m_server = nullptr;
     ChatRole* m_client = nullptr;
     struct RunOnlyValue {

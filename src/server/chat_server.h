@@ -3,7 +3,13 @@
 #include "client_slot_table.h"
 #include "protocol/chat_role.h"
 
+#include "diagnostics/host_name.h"
+#include "sockets/socket_control_array.h"
+
 #include <QDateTime>
+#include <deque>
+#include <memory>
+#include <optional>
 
 class ChatSession;
 
@@ -36,9 +42,20 @@ public:
     void unloadClientSockets() override;
 
 private:
+    // A connection accepted whose name is being looked up.
+    struct Acceptance {
+        int slot;
+        ConnectionRef connection;
+        QString address;
+        qint32 port;
+        std::optional<HostNameAnswer> name;
+    };
+    // Prints the acceptances whose names are known, in the order they were accepted.
+    void printAcceptances();
     void listenWithSettings();
     void handleClientMessage(int index, const QString& message);
     void refuseConnection(qint32 requestID);
 
     ChatSession& m_session;
+    std::deque<std::shared_ptr<Acceptance>> m_acceptances;
 };

@@ -41,19 +41,34 @@ void ChatServer::Winsock1_ConnectionRequest(int Index, qint32 requestID) {
             }
             acceptingSlot = slot;
             Winsock1(slot).Accept(requestID);
-            const QString address = Winsock1(slot).RemoteHostIP();
-            const qint32 port = Winsock1(slot).RemotePort();
             // The others chat on while the name is looked up; the newcomer's own messages and its
-            // departure wait until its acceptance lines are out.
-            const ConnectionRef connection = Winsock1.refOf(slot);
+            // departure wait until its acceptance lines are out, which come in the order of the
+            // acceptances.
+            auto acceptance = std::make_shared<Acceptance>(Acceptance{slot, Winsock1.refOf(slot),
+                                                                      Winsock1(slot).RemoteHostIP(),
+                                                                      Winsock1(slot).RemotePort(), std::nullopt});
             Winsock1(slot).holdEvents(true);
-            const HostNameAnswer name = lookUpHostName(address);
-            m_session.printLine(QStringLiteral("Connection accepted with:"));
-            m_session.printLine(QStringLiteral(" IP=") + address);
-            m_session.printLine(QStringLiteral(" Name=") + hostNameOf(m_session, name));
-            m_session.printLine(QStringLiteral(" Port=") + QString::number(port));
-            if (Winsock1.stillCarries(slot, connection)) Winsock1(slot).holdEvents(false);
+            m_acceptances.push_back(acceptance);
+            lookUpHostNameLater(acceptance->address, &m_session, [this, acceptance](const HostNameAnswer& name) {
+                acceptance->name = name;
+                printAcceptances();
+            });
         });
+}
+
+void ChatServer::printAcceptances() {
+    SocketControlArray& Winsock1 = m_session.Winsock1;
+    while (!m_acceptances.empty() && m_acceptances.front()->name) {
+        const std::shared_ptr<Acceptance> acceptance = m_acceptances.front();
+        m_acceptances.pop_front();
+        m_session.printLine(QStringLiteral("Connection accepted with:"));
+        m_session.printLine(QStringLiteral(" IP=") + acceptance->address);
+        // From here the newcomer goes on, also while a box about its name waits for the user.
+        if (Winsock1.stillCarries(acceptance->slot, acceptance->connection))
+            Winsock1(acceptance->slot).holdEvents(false);
+        m_session.printLine(QStringLiteral(" Name=") + hostNameOf(m_session, *acceptance->name));
+        m_session.printLine(QStringLiteral(" Port=") + QString::number(acceptance->port));
+    }
 }
 
 void ChatServer::refuseConnection(qint32 requestID) {

@@ -63,6 +63,7 @@ void ChatServer::listenWithSettings() {
 
 void ChatServer::unloadClientSockets() {
     SocketControlArray& Winsock1 = m_session.Winsock1;
+    m_acceptances.clear(); // their lines belong to the server that ends
     const qint32 count = m_session.socketCount;
     for (int i = 1; i <= count; ++i) {
         // A close handled during an earlier yield may have removed this slot already.
