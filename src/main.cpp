@@ -6,31 +6,52 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
-// Qt aborts when it finds no display; the user is told instead what runs without one.
-bool displayNamed(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i)
-        if (QByteArray(argv[i]).startsWith("-platform") || QByteArray(argv[i]).startsWith("--platform")) return true;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+// Qt ends the program when it cannot open a display (none named, or one that does not answer):
+// the user is told in one line what runs without one, instead of Qt's advice to reinstall.
+// Qt's other start-up messages are held and passed on once the display is open.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler passOn = nullptr;
+QList<HeldMessage>* heldMessages = nullptr;
+
+void whileOpeningDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fputs("parleon: no display could be opened (is DISPLAY or WAYLAND_DISPLAY set to a running one?); "
+                   "'parleon --server --headless' runs the server without one.\n",
+                   stderr);
+        std::_Exit(1);
+    }
+    heldMessages->append({type, QByteArray(context.category ? context.category : ""), text});
+}
+
+void passOnHeldMessages() {
+    qInstallMessageHandler(passOn);
+    for (const HeldMessage& message : *heldMessages) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        passOn(message.type, context, message.text);
+    }
+    delete heldMessages;
+    heldMessages = nullptr;
 }
 } // namespace
 
 int main(int argc, char* argv[]) {
+    platform::keepStandardDescriptors();
     CommandLine commandLine;
     // Before the application object, which needs a display: --help works without one.
     if (const std::optional<int> status = parseCommandLine(argumentsOf(argc, argv), commandLine)) return *status;
     // Without a window the program needs no display and no window system at all.
     if (commandLine.headless) return runHeadlessServer(argc, argv, commandLine);
-    if (!displayNamed(argc, argv)) {
-        std::fputs("parleon: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
-                   "'parleon --server --headless' runs the server without one.\n",
-                   stderr);
-        return 1;
-    }
-
+    heldMessages = new QList<HeldMessage>;
+    passOn = qInstallMessageHandler(whileOpeningDisplay);
     QApplication app(argc, argv);
+    passOnHeldMessages();
     // Names the user's configuration folder, used when the program's own folder is read-only.
     QApplication::setApplicationName(QStringLiteral("Parleon"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.parleon.Parleon"));

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace platform {
@@ -34,10 +35,7 @@ public:
             m_leftOut += text.count('\n');
             return;
         }
-        if (m_leftOut > 0) {
-            m_pending += "[" + QByteArray::number(m_leftOut) + " lines left out: standard output was not read]\n";
-            m_leftOut = 0;
-        }
+        tellLeftOut();
         m_pending += text;
         m_ready.notify_one();
     }
@@ -45,7 +43,7 @@ public:
     // Waits a moment for what is pending to be written; a stalled reader does not hold up the end.
     void drain(std::chrono::milliseconds most) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_drained.wait_for(lock, most, [this] { return m_gone || (m_pending.isEmpty() && m_writing == 0); });
+        m_drained.wait_for(lock, most, [this] { return m_gone || (m_pending.isEmpty() && m_writing == 0 && m_leftOut == 0); });
     }
 
 private:
@@ -66,9 +64,17 @@ private:
                 std::fputs("parleon: standard output is gone; the server goes on without it.\n", stderr);
                 std::fflush(stderr);
             }
+            // Once all has gone out, lines left out meanwhile are told even if nothing follows.
+            if (m_pending.isEmpty()) tellLeftOut();
             m_drained.notify_all();
             if (m_gone) return;
         }
+    }
+
+    void tellLeftOut() {
+        if (m_leftOut == 0) return;
+        m_pending += "[" + QByteArray::number(m_leftOut) + " lines left out: standard output was not read]\n";
+        m_leftOut = 0;
     }
 
     static bool writeAll(const QByteArray& bytes) {
@@ -99,6 +105,16 @@ OutputWriter& writer() {
 } // namespace
 
 void writeOutput(const QString& text) { writer().write(text.toUtf8()); }
+
+void keepStandardDescriptors() {
+    // A program started with standard input, output or error closed would otherwise hand those
+    // numbers to the first files and sockets it opens, and write its log into them.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0 && null != fd) ::close(null);
+        }
+}
 
 void flushOutput() { writer().drain(std::chrono::milliseconds(1000)); }
 

@@ -11,5 +11,7 @@ namespace platform {
 void writeOutput(const QString& text);
 void flushOutput(); // waits up to a second for what writeOutput holds to go out
 void writeMessage(const QString& text); // one line per line, each marked with the program's name
+// Opens /dev/null on whichever of standard input, output and error the program was started without.
+void keepStandardDescriptors();
 
 } // namespace platform

@@ -80,7 +80,8 @@ std::optional<int> parseCommandLine(const QStringList& arguments, CommandLine& c
     // does, but has nothing to tell about them.
     if (serverOnly)
         for (QCommandLineOption& option : options)
-            if (option.valueName().isEmpty()) option.setFlags(QCommandLineOption::HiddenFromHelp);
+            if (option.names().contains(QStringLiteral("server")) || option.names().contains(QStringLiteral("headless")))
+                option.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions(options);
     if (!serverOnly) parser.addOptions(toolkitOptions());
 
