@@ -229,10 +229,13 @@ void SocketControl::updateReadPause() {
     bool paused = m_connection->readPaused();
     if (!paused && queued > m_pauseAbove) {
         paused = true;
+        m_pausedAtMs = socketClockMs();
     } else if (paused && queued < ResumeBelowBytes) {
         paused = false;
         m_pauseAbove = PauseAboveBytes;
-    } else if (paused && socketClockMs() - m_backlog->lastDrainMs > StalledMs) {
+    } else if (paused && socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {
+        // The stall is counted from the pause too: a sender whose bytes wait only at readers
+        // that never take any gains one allowance per stall, not one at every look.
         paused = false;
         m_pauseAbove = queued + StalledAllowanceBytes;
     }

@@ -111,6 +111,7 @@ private:
     std::unique_ptr<TcpListener> m_listener;
     std::shared_ptr<SendBacklog> m_backlog;
     qint64 m_pauseAbove = 0;
+    qint64 m_pausedAtMs = 0; // when reading from this sender was last paused
     IncomingText m_text;
     QString m_message;
     QTimer m_holdTimer;
