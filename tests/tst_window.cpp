@@ -306,6 +306,12 @@ private slots:
                 for (const char* c = typed; *c; ++c) QTest::keyClick(d.focusWidget(), *c);
                 seen << boxes(d);
             }
+            // Over an address already there: a full box moves on, and the dot after it stays.
+            for (int i = 0; i < 4; ++i) box(d, i)->setText(QString::number(10 * (i + 1)));
+            box(d, 1)->setFocus();
+            box(d, 0)->setFocus();
+            for (const char* c = "192.168.1.5"; *c; ++c) QTest::keyClick(d.focusWidget(), *c);
+            seen << boxes(d);
             // A whole address pasted into any box fills all four.
             QGuiApplication::clipboard()->setText(QStringLiteral("192.168.10.7"));
             box(d, 2)->setFocus();
@@ -314,7 +320,8 @@ private slots:
             d.reject();
         });
         w.form.connectDialog.Show(&w.form, w.form.session);
-        QCOMPARE(seen, (QStringList{"127 0 0 1 9843 ", "10 0 0 200 9843 ", "1  2  9843 ", "192 168 10 7 9843  TextIP3"}));
+        QCOMPARE(seen, (QStringList{"127 0 0 1 9843 ", "10 0 0 200 9843 ", "1  2  9843 ", "192 168 1 5 9843 ",
+                                    "192 168 10 7 9843  TextIP3"}));
     }
 };
 

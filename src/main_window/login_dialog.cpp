@@ -115,9 +115,9 @@ protected:
         const bool justEntered = m_advancedTo == index;
         m_advancedTo = -1;
         if (key.text() == QLatin1String(".")) {
-            // After a full box the focus has moved on already: the dot that follows stays here.
-            const bool afterFullBox = justEntered && TextIP[index]->text().isEmpty();
-            if (index < 3 && !afterFullBox) TextIP[index + 1]->setFocus();
+            // After a full box the focus has moved on already: the dot that follows stays here,
+            // whatever the box held before.
+            if (index < 3 && !justEntered) TextIP[index + 1]->setFocus();
             return true;
         }
         if (!key.matches(QKeySequence::Paste)) return false;
