@@ -292,6 +292,19 @@ private slots:
         QVERIFY(!w.output.contains(QStringLiteral("second")));
     }
 
+    void aFailedTitleLookupOpensNoBox() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
+        Chat w;
+        w.session.Timer1.stop();
+        QVERIFY(startServer(w, 0));
+        setReverseLookupForTests([](quint32) { return ReverseLookupResult{nullptr, 11001}; });
+        script().button(MsgResult::Ok); // the acceptance's own report, and no other
+        Peer one(w.port());
+        QVERIFY(waitUntil([&] { return w.output.contains(QStringLiteral(" Port=")); }));
+        w.session.Timer1_Timer();
+        QVERIFY(waitUntil([&] { return w.title == QStringLiteral("Parleon SERVER - Connected [(unknown)]"); }));
+    }
+
     void failedLookupsOpenOneBoxAtATime() {
         const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
         Chat w;

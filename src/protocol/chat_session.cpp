@@ -144,11 +144,13 @@ void ChatSession::Timer1_Timer() {
         if (!m_view.showsTitle()) continue;
         if (isServer) {
             // Looked up on a worker: the title follows when the name is known, unless a later
-            // change has asked for a title of its own by then.
+            // change has asked for a title of its own by then. A failure here is not reported:
+            // the acceptance reported it, and a box at every change of a peer's socket would
+            // let peers pile boxes on the user.
             const quint64 request = ++m_titleRequests;
             lookUpHostNameLater(element->RemoteHostIP(), this, [this, request, stateText](const HostNameAnswer& name) {
                 if (request != m_titleRequests) return;
-                const QString host = hostNameOf(*this, name);
+                const QString host = name.found ? QString::fromLocal8Bit(name.name) : QStringLiteral("(unknown)");
                 m_view.showTitle(QStringLiteral("Parleon SERVER - ") + stateText + QStringLiteral(" [") + host +
                                  QStringLiteral("]"));
             });
