@@ -26,8 +26,8 @@ public:
         const char* tools[] = {"Xvfb", "openbox", "xdotool", "wmctrl", "xprop", "xmessage"};
         return std::ranges::all_of(tools, [](const char* t) { return !QStandardPaths::findExecutable(t).isEmpty(); });
     }
-    // A busy machine may be slow to bring up the display or its window manager: one more try.
-    bool start() { return startOnce() || (stop(), startOnce()); }
+    // A busy machine may be slow to bring up the display or its window manager: two more tries.
+    bool start() { return startOnce() || (stop(), startOnce()) || (stop(), startOnce()); }
     QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), m_display);
