@@ -251,6 +251,7 @@ private slots:
         QVERIFY(waitUntil([&] { return (relayed += watcher->take(5)).count('x') == 40 * 60 * 1024; }, 20000));
         // Read again, the output tells how much it left out, though nothing follows.
         QVERIFY(readUntil(" lines left out: standard output was not read]\n"));
+        QCOMPARE(out.count(" left out: standard output was not read]\n"), 1); // one gap, told once
         Peer bob(port);
         bob.send("nickName=bob");
         QVERIFY(bob.waitFor("02. watcher\r\n03. bob\r\n"));

@@ -31,8 +31,11 @@ public:
     void write(const QByteArray& text) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_gone) return;
-        if (m_writing + m_pending.size() + text.size() > Capacity) {
-            m_leftOut += text.count('\n');
+        // Once lines are left out, more are until half the buffer has gone out: one gap, told
+        // once, rather than a line here and there.
+        const qsizetype held = m_writing + m_pending.size();
+        if (held + text.size() > Capacity || (m_leftOut > 0 && held > Capacity / 2)) {
+            m_leftOut += qMax<qsizetype>(1, text.count('\n'));
             return;
         }
         tellLeftOut();
@@ -73,7 +76,8 @@ private:
 
     void tellLeftOut() {
         if (m_leftOut == 0) return;
-        m_pending += "[" + QByteArray::number(m_leftOut) + " lines left out: standard output was not read]\n";
+        m_pending += "[" + QByteArray::number(m_leftOut) + (m_leftOut == 1 ? " line" : " lines") +
+                     " left out: standard output was not read]\n";
         m_leftOut = 0;
     }
 
