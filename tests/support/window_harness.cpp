@@ -85,12 +85,6 @@ bool startServer(Form1& form, quint16 port, const QString& maxClients) {
     return form.session.Winsock1(0).State() == SocketState::Listening;
 }
 
-QString Window::fresh() {
-    const QString text = form.outputText().mid(mark);
-    mark = form.outputText().size();
-    return text;
-}
-
 void Window::type(const QString& line, Qt::KeyboardModifiers modifiers) {
     form.Text3->setFocus();
     form.Text3->setText(line);

@@ -52,12 +52,10 @@ private slots:
     void cleanup();
 };
 
-// A window with a program folder of its own; the output box read from a mark on.
+// A window with a program folder of its own.
 struct Window {
     ProgramFolder folder;
     Form1 form;
-    qsizetype mark = 0;
-    QString fresh(); // output since the last call
     void type(const QString& line, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 };
 
