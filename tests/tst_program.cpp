@@ -198,32 +198,6 @@ private slots:
         QCOMPARE(contentOf(program.settingsPath()), settingsFile(9843, "")); // the options were for this run
     }
 
-    void aSlowResolverHoldsUpNobody() {
-        // Each lookup takes a second; headless, only the acceptances look anything up.
-        Program program({}, QStringLiteral(PARLEON_SERVER_EXECUTABLE));
-        const QString log = program.folder.filePath(QStringLiteral("lookups"));
-        program.env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SLOW_RESOLVER));
-        program.env.insert(QStringLiteral("ASAN_OPTIONS"), program.env.value(QStringLiteral("ASAN_OPTIONS")) +
-                                                               QStringLiteral(":verify_asan_link_order=0"));
-        program.env.insert(QStringLiteral("PARLEON_TEST_RESOLVER_LOG"), log);
-        program.env.insert(QStringLiteral("PARLEON_TEST_RESOLVER_DELAY_MS"), QStringLiteral("1000"));
-        const quint16 port = freeTcpPort();
-        program.start({"--port", QString::number(port)});
-        QVERIFY(program.output("Server start OK"));
-        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
-        QVERIFY(alice && bob && alice->expect(">>> bob has joined <<<", 5000));
-        Peer carol(port);
-        carol.send("nickName=carol");
-        QVERIFY(program.output("Port=" + QByteArray::number(bob->localPort())));
-        alice->send("hi");
-        QVERIFY(bob->expect("alice: hi", 500));
-        QVERIFY(!program.process.peek(1 << 20).contains("Port=" + QByteArray::number(carol.localPort())));
-        QVERIFY(carol.waitFor(">>> Wellcome", 5000));
-        QVERIFY(program.output("Connection accepted with:\n IP=127.0.0.1\n Name=slowhost\n Port=" +
-                               QByteArray::number(carol.localPort()) + "\n: nickName=carol\n"));
-        QCOMPARE(contentOf(log), QByteArray("gethostbyaddr_r\n").repeated(3));
-    }
-
     void theOutputNeverHarmsTheServer() {
         // Standard output goes to a pipe that nobody reads.
         int pipeEnds[2];

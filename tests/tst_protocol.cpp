@@ -1,7 +1,7 @@
 // The chat protocol on the server, as conversations with raw TCP peers: every byte each peer
 // receives, every line the output box gains and the slot table, step by step. Below it, the socket
 // layer on its own: how the bytes of one connection become messages, and the run-time errors of
-// a method used in the wrong state.
+// a method used in the wrong state. Between them, peers that stop reading.
 #include "harness.h"
 #include "platform/err_object.h"
 #include "sockets/incoming_text.h"
@@ -212,6 +212,66 @@ private slots:
         for (const QByteArray& step : steps) QVERIFY2(c.step(step), qPrintable(c.why));
         QTest::qWait(30);
         for (auto& [id, peer] : c.peers) QVERIFY2(peer->take().isEmpty(), qPrintable(QStringLiteral("%1 got more").arg(id)));
+    }
+
+    // Peers that try to stall or starve the server; floods and churn are measured in bench/.
+    void aClientThatStopsReadingIsCutAndNobodyStalls() {
+        Chat server;
+        QVERIFY(startServer(server, 0));
+        const quint16 port = server.port();
+        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob"), slow = joinAs(port, "slow");
+        QVERIFY(alice && bob && slow);
+        const QByteArray chunk(256 * 1024, 'z');
+        QByteArray atAlice;
+        for (int i = 0; i < 200 && !atAlice.contains(">>> slow has left <<<"); ++i) {
+            bob->send(chunk);
+            QVERIFY2(waitUntil([&] { return (atAlice += alice->take(1)).count('z') >= qsizetype(i + 1) * chunk.size(); }, 10000), "alice stalled");
+            bob->take();
+        }
+        QVERIFY(atAlice.contains(">>> slow has left <<<"));
+        QCOMPARE(alice->end, Peer::End::Open);
+        QCOMPARE(server.server.clientSlots.countClients(), 2);
+        QVERIFY(server.shortTexts.contains("\r\nSend queue exceeded: client 127.0.0.1 took nothing for 2 s, its connection was cut.\r\n"
+                                       "Connection closed by client 127.0.0.1\r\n"));
+    }
+
+    void aLineLargerThanTheCapReachesEveryReaderWhole() {
+        Chat server;
+        QVERIFY(startServer(server, 0));
+        const quint16 port = server.port();
+        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
+        QVERIFY(alice && bob && alice->expect(">>> bob has joined <<<"));
+        const QString line(6 << 20, 'w');
+        server.type(line);
+        QByteArray atAlice, atBob;
+        QVERIFY(waitUntil([&] { return (atAlice += alice->take(1)).size() + (atBob += bob->take(1)).size() == 2 * (line.size() + 8); }, 20000));
+        QCOMPARE(atAlice, "SERVER: " + line.toLatin1());
+        QVERIFY(atAlice == atBob && alice->end == Peer::End::Open && bob->end == Peer::End::Open);
+    }
+
+    void nonReadersCostNoMoreThanTheCapAndGiveItBack() {
+        Chat server;
+        QVERIFY(startServer(server, 0));
+        const quint16 port = server.port();
+        std::vector<std::unique_ptr<Peer>> deaf;
+        for (int i = 0; i < 10; ++i) deaf.push_back(joinAs(port, "deaf" + QByteArray::number(i)));
+        QVERIFY(deaf.back());
+        const qint64 idle = statusKb("VmRSS:");
+        qint64 peak = idle;
+        // Many small messages: each queued one must not cost much more than its bytes.
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 200000 && clock.elapsed() < 10000; ++i) {
+            server.type(QStringLiteral("hi"));
+            if (i % 256 == 0) peak = qMax(peak, statusKb("VmRSS:"));
+        }
+        QCOMPARE_LT(peak - idle, 64 * 1024);
+        // Gone with their queues, they leave the memory to the system.
+        deaf.clear();
+        QVERIFY(waitUntil([&] { return server.server.clientSlots.countClients() == 0; }));
+#ifndef __SANITIZE_ADDRESS__ // whose allocator keeps freed memory for itself
+        QCOMPARE_LT(statusKb("VmRSS:") - idle, 16 * 1024);
+#endif
     }
 
     void readsBecomeMessages_data() {

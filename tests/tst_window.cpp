@@ -171,6 +171,18 @@ private slots:
         QVERIFY2(box.text().contains(QStringLiteral("dropped")) && box.text().endsWith(QStringLiteral("\r\nlate0\r\nlate1\r\nlate2\r\n")),
                  qPrintable(box.text().right(100)));
         QCOMPARE(box.toPlainText().remove(QLatin1Char('\n')), QString(box.text()).remove(QStringLiteral("\r\n")));
+        // Whatever ends a line (CR LF, even split between two texts, CR or LF), it shows as one
+        // break, and a selection copies the content it shows.
+        box.setText(QString());
+        w.form.session.printText(QStringLiteral("one\r\ntwo\rthree\nfour\r"));
+        w.form.session.printText(QStringLiteral("\nfive"));
+        box.showNow();
+        QCOMPARE(box.toPlainText(), QStringLiteral("one\ntwo\nthree\nfour\nfive"));
+        caret.setPosition(4);
+        caret.setPosition(18, QTextCursor::KeepAnchor);
+        box.setTextCursor(caret);
+        box.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("two\nthree\nfour"));
         // The reset follows the content as it stands: 25,000 characters and more start afresh.
         box.setText(QString());
         w.form.session.printText(QString(24998, QLatin1Char('x')));
