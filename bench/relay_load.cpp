@@ -4,6 +4,7 @@
 //   relay_load flood --server parleon|epoll --seconds S [--breaks no] [--no-flooder]
 //   relay_load churn --server parleon --churners 10 --cycles 10000
 //   relay_load idle  --server parleon --clients 10 --seconds 30
+//   relay_load deaf  --server parleon --clients 10 --seconds 5
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -341,6 +342,38 @@ int idle(int clientCount, int seconds) {
     return 0;
 }
 
+// Clients that read nothing while another says short lines as fast as it can: what their
+// queues cost the server, and whether it gives that memory back once they are gone.
+int deaf(int clientCount, int seconds) {
+    ServerProcess server;
+    if (!server.start(QStringLiteral("parleon"), clientCount + 1)) return 1;
+    std::vector<qint64> latencies;
+    std::vector<std::unique_ptr<Client>> clients;
+    if (!connectClients(clients, clientCount + 1, server.port, true, latencies)) return 1;
+    for (size_t i = 1; i < clients.size(); ++i) {
+        clients[i]->socket.disconnect();
+        clients[i]->socket.setReadBufferSize(1); // takes no more from the system
+    }
+    const qint64 idleKb = server.rssKb("VmRSS:");
+    QTcpSocket& sender = clients[0]->socket;
+    QElapsedTimer run;
+    run.start();
+    qint64 lines = 0;
+    for (; run.elapsed() < seconds * 1000; ++lines) {
+        sender.write("hi");
+        sender.waitForBytesWritten(100);
+        if (lines % 64 == 0) QCoreApplication::processEvents();
+    }
+    spinUntil([] { return false; }, 500);
+    const qint64 peakKb = server.rssKb("VmHWM:");
+    clients.clear();
+    spinUntil([] { return false; }, 2000);
+    std::printf("{\"mode\": \"deaf\", \"clients\": %d, \"lines\": %lld, \"server_rss_idle_kb\": %lld, "
+                "\"server_peak_rss_kb\": %lld, \"server_rss_after_kb\": %lld}\n",
+                clientCount, lines, idleKb, peakKb, server.rssKb("VmRSS:"));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -350,7 +383,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     clock_.start();
     QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("relay, flood, churn or idle"));
+    parser.addPositionalArgument(QStringLiteral("mode"), QStringLiteral("relay, flood, churn, idle or deaf"));
     parser.addOption({QStringLiteral("server"), QStringLiteral("parleon or epoll"), QStringLiteral("kind"), QStringLiteral("parleon")});
     parser.addOption({QStringLiteral("clients"), QStringLiteral("clients"), QStringLiteral("n"), QStringLiteral("10")});
     parser.addOption({QStringLiteral("rate"), QStringLiteral("lines per second in all"), QStringLiteral("n"), QStringLiteral("1000")});
@@ -368,6 +401,8 @@ int main(int argc, char* argv[]) {
     if (mode == QLatin1String("flood"))
         return flood(parser.value(QStringLiteral("server")), parser.value(QStringLiteral("seconds")).toInt(),
                      parser.value(QStringLiteral("breaks")) != QLatin1String("no"), !parser.isSet(QStringLiteral("no-flooder")));
+    if (mode == QLatin1String("deaf"))
+        return deaf(parser.value(QStringLiteral("clients")).toInt(), parser.value(QStringLiteral("seconds")).toInt());
     if (mode == QLatin1String("idle"))
         return idle(parser.value(QStringLiteral("clients")).toInt(), parser.value(QStringLiteral("seconds")).toInt());
     return relay(parser.value(QStringLiteral("server")), parser.value(QStringLiteral("clients")).toInt(),

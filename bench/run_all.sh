@@ -28,6 +28,7 @@ for run in 1 2 3; do
 done
 "$tool" churn --churners 10 --cycles 10000
 "$tool" idle --clients 10 --seconds 30
+"$tool" deaf --clients 10 --seconds 5
 QT_QPA_PLATFORM=offscreen build-bench/bench/connect_wait_cpu 20
 python3 - "$results" <<'PY'
 import json, statistics, sys

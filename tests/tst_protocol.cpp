@@ -249,39 +249,15 @@ private slots:
         QVERIFY(atAlice == atBob && alice->end == Peer::End::Open && bob->end == Peer::End::Open);
     }
 
-    void nonReadersCostNoMoreThanTheCapAndGiveItBack() {
-        Chat server;
-        QVERIFY(startServer(server, 0));
-        const quint16 port = server.port();
-        std::vector<std::unique_ptr<Peer>> deaf;
-        for (int i = 0; i < 10; ++i) deaf.push_back(joinAs(port, "deaf" + QByteArray::number(i)));
-        QVERIFY(deaf.back());
-        const qint64 idle = statusKb("VmRSS:");
-        qint64 peak = idle;
-        // Many small messages: each queued one must not cost much more than its bytes.
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < 200000 && clock.elapsed() < 10000; ++i) {
-            server.type(QStringLiteral("hi"));
-            if (i % 256 == 0) peak = qMax(peak, statusKb("VmRSS:"));
-        }
-        QCOMPARE_LT(peak - idle, 64 * 1024);
-        // Gone with their queues, they leave the memory to the system.
-        deaf.clear();
-        QVERIFY(waitUntil([&] { return server.server.clientSlots.countClients() == 0; }));
-#ifndef __SANITIZE_ADDRESS__ // whose allocator keeps freed memory for itself
-        QCOMPARE_LT(statusKb("VmRSS:") - idle, 16 * 1024);
-#endif
-    }
-
     void readsBecomeMessages_data() {
         QTest::addColumn<QByteArrayList>("reads"); // "" stands for the hold time passing
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("UTF-8") << QByteArrayList{"gr\xc3\xbc\xc3\x9f", "\xf0\x9f\x98\x80"} << QStringList{"grüß", "😀"};
         QTest::newRow("UTF-8 at the top of each range") << QByteArrayList{"\xc2\xbf\xed\x9f\xbf\xf4\x8f\xbf\xbf"} << QStringList{"¿\ud7ff\U0010ffff"};
-        // Only a read long enough to have been split by the network waits for the rest of a character.
-        const QByteArray L(600, 'a');
-        QTest::newRow("short 8-bit text goes at once") << QByteArrayList{"caf\xe9", "nick\xc3"} << QStringList{"café", "nickÃ"};
+        // Only a read long enough to have been split by the network (536 bytes, IPv4's default
+        // segment) waits for the rest of a character.
+        const QByteArray L(535, 'a');
+        QTest::newRow("short 8-bit text goes at once") << QByteArrayList{"caf\xe9", L.chopped(1) + "\xc3", "\xbc"} << QStringList{"café", L.chopped(1) + "Ã", "¼"};
         QTest::newRow("long 8-bit text, once no continuation comes") << QByteArrayList{L + "caf\xe9", ""} << QStringList{L + "café"};
         QTest::newRow("a read that does not continue stands apart") << QByteArrayList{L + "\xc3", "nickName=x"} << QStringList{L + "Ã", "nickName=x"};
         QTest::newRow("the next read carries the held bytes") << QByteArrayList{L + "\xc3", "\xbc" "ber"} << QStringList{L + "über"};

@@ -1,7 +1,6 @@
 // What the server and the client share, without a window: start-up from each settings file and
 // shut-down, starting, stopping and restarting the server with its refusals and failures, the
-// title, the help text, the error report and the host-name lookup.
-#include "diagnostics/error_codes.h"
+// title, the help text and the host-name lookup with its error report.
 #include "diagnostics/host_name.h"
 #include "harness.h"
 #include "platform/err_object.h"
@@ -189,53 +188,6 @@ private slots:
         }
     }
 
-    void theReport() {
-        // A client's connection closes; a server's sockets stay as they are; a number may have no help.
-        for (const auto& [server, number, help] : {std::tuple(false, 10061, "Connection refused. "),
-                                                   std::tuple(true, 10054, "Connection reset by peer. "),
-                                                   std::tuple(true, 10059, "Error unknown.")}) {
-            Chat w;
-            QTcpServer listener;
-            QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
-            if (server) QVERIFY(startServer(w, 0));
-            else w.session.Winsock1(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort());
-            QVERIFY(waitUntil([&] { return w.session.Winsock1(0).State() > SocketState::Open; }));
-            w.fresh();
-            Err().set(number, QStringLiteral("what happened"));
-            Err().lastDllError = 77;
-            // The description printed is read after the box has closed.
-            script().box([] { return Err().description = QStringLiteral("read again"), MsgResult::Ok; });
-            w.session.errorHandler(QStringLiteral("Error while doing it"));
-            QCOMPARE(script().boxes.back().text, QStringLiteral("Error while doing it\r\nError Nr.: %1\r\nLast Dll Error: 77\r\n\r\n"
-                                                                "what happened\r\n\r\nHelp:\r\n").arg(number) +
-                                                     getErrorText(number));
-            QVERIFY(getErrorText(number).startsWith(QLatin1String(help)));
-            QVERIFY(script().boxes.back().icon == platform::MsgIcon::Exclamation);
-            QCOMPARE(w.fresh(), QStringLiteral("read again\r\n"));
-            QCOMPARE(w.session.Winsock1(0).State(), server ? SocketState::Listening : SocketState::Closed);
-            QVERIFY(Err().number == 0 && Err().description.isEmpty() && Err().lastDllError == 0);
-        }
-    }
-
-    void aFailedLookupIsReportedAndNamedUnknown() {
-        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
-        Chat w;
-        QCOMPARE(w.session.getHostName(QStringLiteral("127.0.0.1")), QStringLiteral("localhost"));
-        quint32 asked = 0;
-        setReverseLookupForTests([&](quint32 address) {
-            asked = address;
-            return ReverseLookupResult{nullptr, 11004};
-        });
-        w.fresh();
-        script().button(MsgResult::Ok);
-        QCOMPARE(w.session.getHostName(QStringLiteral("not an address")), QStringLiteral("(unknown)"));
-        QCOMPARE(asked, 0xffffffffu);
-        QVERIFY(script().boxes.back().text.startsWith(QStringLiteral("Error while getting Host-Name\r\nError Nr.: 11004\r\n"
-                                                                     "Last Dll Error: 11004\r\n\r\nCannot resolve IP-Address to Host-Name.\r\n")));
-        QCOMPARE(w.fresh(), QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n"));
-        QCOMPARE(Err().lastDllError, 0);
-    }
-
     void aSlowLookupHoldsUpNobodyButItsNewcomer() {
         const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
         Chat w;
@@ -271,7 +223,8 @@ private slots:
         const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
         Chat w;
         QVERIFY(startServer(w, 0));
-        setReverseLookupForTests([](quint32) { return ReverseLookupResult{nullptr, 11001}; });
+        QCOMPARE(w.session.getHostName(QStringLiteral("127.0.0.1")), QStringLiteral("localhost"));
+        setReverseLookupForTests([](quint32) { return ReverseLookupResult{nullptr, 11004}; });
         std::vector<std::unique_ptr<Peer>> more;
         // While the first box is open, its newcomer leaves and three more fail their lookups.
         std::unique_ptr<Peer> first = std::make_unique<Peer>(w.port());
@@ -284,6 +237,9 @@ private slots:
         });
         QVERIFY(waitUntil([&] { return w.output.count(QStringLiteral(" Port=")) == 4 && w.output.contains(QStringLiteral("closed")); }));
         QCOMPARE(script().boxes.size(), size_t(1));
+        QVERIFY(script().boxes[0].text.startsWith(QStringLiteral("Error while getting Host-Name\r\nError Nr.: 11004\r\n"
+                                                                 "Last Dll Error: 11004\r\n\r\nCannot resolve IP-Address to Host-Name.\r\n")));
+        QVERIFY(script().boxes[0].icon == platform::MsgIcon::Exclamation && Err().lastDllError == 0);
         const QString unknown = QStringLiteral("Cannot resolve IP-Address to Host-Name.\r\n Name=(unknown)\r\n Port=%1\r\n");
         for (const auto& peer : more)
             QVERIFY(w.output.contains("Connection accepted with:\r\n IP=127.0.0.1\r\n" + unknown.arg(peer->localPort())));

@@ -48,35 +48,28 @@ Script& Script::instance() {
 void Script::button(platform::MsgResult answer) {
     box([answer] { return answer; });
 }
-void Script::box(std::function<platform::MsgResult()> action) { m_actions.push_back({true, std::move(action), {}}); }
-void Script::dialog(std::function<bool()> action) { m_actions.push_back({false, {}, std::move(action)}); }
+void Script::box(std::function<platform::MsgResult()> action) { m_boxActions.push_back(std::move(action)); }
+void Script::dialog(std::function<bool()> action) { m_dialogActions.push_back(std::move(action)); }
 
 void Script::reset() {
     boxes.clear();
     unexpected.clear();
-    m_actions.clear();
+    m_boxActions.clear();
+    m_dialogActions.clear();
 }
 
 platform::MsgResult Script::answerBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon icon) {
     boxes.push_back({text, buttons, icon});
-    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [](const Action& a) { return a.forBox; });
-    if (action == m_actions.end()) {
-        unexpected << text.section(QLatin1Char('\r'), 0, 0);
-        return platform::defaultAnswer(buttons);
-    }
-    const auto act = std::move(action->box);
-    m_actions.erase(action);
+    if (m_boxActions.empty()) return unexpected << text.section(QLatin1Char('\r'), 0, 0), platform::defaultAnswer(buttons);
+    const auto act = std::move(m_boxActions.front());
+    m_boxActions.pop_front();
     return act();
 }
 
 bool Script::answerDialog(const QString& title) {
-    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [](const Action& a) { return !a.forBox; });
-    if (action == m_actions.end()) {
-        unexpected << title;
-        return false;
-    }
-    const auto act = std::move(action->dialog);
-    m_actions.erase(action);
+    if (m_dialogActions.empty()) return unexpected << title, false;
+    const auto act = std::move(m_dialogActions.front());
+    m_dialogActions.pop_front();
     return act();
 }
 

@@ -44,7 +44,7 @@ public:
     // The next dialog: the action fills in the session as the dialog's OK would; false is Cancel.
     void dialog(std::function<bool()> action);
     void reset();
-    bool done() const { return m_actions.empty(); }
+    bool done() const { return m_boxActions.empty() && m_dialogActions.empty(); }
     std::vector<Box> boxes;
     QStringList unexpected;
 
@@ -52,12 +52,8 @@ public:
     bool answerDialog(const QString& title);
 
 private:
-    struct Action {
-        bool forBox;
-        std::function<platform::MsgResult()> box;
-        std::function<bool()> dialog;
-    };
-    std::deque<Action> m_actions;
+    std::deque<std::function<platform::MsgResult()>> m_boxActions;
+    std::deque<std::function<bool()>> m_dialogActions;
 };
 inline Script& script() { return Script::instance(); }
 

@@ -27,13 +27,14 @@ void Modals::button(const QString& text) {
     box([text](QDialog& modal) { click(modal, text); });
 }
 
-void Modals::dialog(std::function<void(QDialog&)> action) { m_actions.emplace_back(false, std::move(action)); }
-void Modals::box(std::function<void(QDialog&)> action) { m_actions.emplace_back(true, std::move(action)); }
+void Modals::dialog(std::function<void(QDialog&)> action) { m_dialogActions.push_back(std::move(action)); }
+void Modals::box(std::function<void(QDialog&)> action) { m_boxActions.push_back(std::move(action)); }
 
 void Modals::reset() {
     boxes.clear();
     unexpected.clear();
-    m_actions.clear();
+    m_boxActions.clear();
+    m_dialogActions.clear();
 }
 
 void Modals::setText(const char* box, const QString& text) {
@@ -50,21 +51,17 @@ void Modals::poll() {
     if (!modal || !modal->isVisible() || std::find(m_handled.begin(), m_handled.end(), modal) != m_handled.end())
         return;
     m_handled.emplace_back(modal);
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        QStringList buttons;
-        for (QAbstractButton* b : box->buttons()) buttons << b->text().remove(QLatin1Char('&'));
-        boxes.push_back({box->property(MessageTextProperty).toString(), box->icon(), buttons});
-    }
-    const bool isBox = qobject_cast<QMessageBox*>(modal);
-    const auto action = std::find_if(m_actions.begin(), m_actions.end(), [&](const auto& a) { return a.first == isBox; });
-    if (action == m_actions.end()) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (box) boxes.push_back({box->property(MessageTextProperty).toString(), box->icon()});
+    auto& actions = box ? m_boxActions : m_dialogActions;
+    if (actions.empty()) {
         unexpected << modal->windowTitle();
         static_cast<QDialog*>(modal)->reject();
         return;
     }
     // Acted on from a call of its own, so that boxes the action opens are seen too.
-    auto act = std::move(action->second);
-    m_actions.erase(action);
+    auto act = std::move(actions.front());
+    actions.pop_front();
     QTimer::singleShot(0, modal, [modal, act] { act(static_cast<QDialog&>(*modal)); });
 }
 

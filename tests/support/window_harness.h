@@ -18,7 +18,6 @@ public:
     struct Box {
         QString text;
         int icon;
-        QStringList buttons;
     };
     static Modals& instance();
     // The next message box or dialog, whichever opens first, is answered by the first action of
@@ -31,13 +30,13 @@ public:
     static void click(QWidget& modal, const QString& text);
     std::vector<Box> boxes;
     QStringList unexpected;
-    bool done() const { return m_actions.empty(); }
+    bool done() const { return m_boxActions.empty() && m_dialogActions.empty(); }
 
 private:
     Modals();
     void poll();
     QTimer m_timer;
-    std::deque<std::pair<bool, std::function<void(QDialog&)>>> m_actions; // for a message box?, the action
+    std::deque<std::function<void(QDialog&)>> m_boxActions, m_dialogActions;
     std::vector<QPointer<QWidget>> m_handled;
 };
 
