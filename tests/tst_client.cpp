@@ -56,6 +56,7 @@ private slots:
         // The client keeps its own name for its echo; the line goes out bare.
         bob.type(QStringLiteral("hi"));
         QVERIFY(waitUntil([&] { return alice.fresh() == QStringLiteral("robert: hi\r\n"); }));
+        QVERIFY(alice.attention == 4 && server.attention == 4); // each message that arrived asked for attention
         server.type(QStringLiteral("kickName=robert"));
         QVERIFY(waitUntil([&] { return bob.output.endsWith(ClosedByServer); }));
         QCOMPARE(bob.fresh(), "bob: nickName=robert\r\n>>> Your new nickName is robert <<<\r\nbob: hi\r\n"
