@@ -5,13 +5,8 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "sockets/incoming_text.h"
-#include "sockets/tcp_connection.h"
 
 #include <cctype>
-#include <fcntl.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <map>
 
 using namespace testing;
@@ -282,28 +277,6 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
-    }
-
-    void aPausedReaderReadsNothingAndAnUnwatchableOneFails() {
-        SocketPoller poller;
-        int pair[2];
-        QCOMPARE(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair), 0);
-        TcpConnection reader(poller, pair[0], false);
-        reader.setReadPaused(true);
-        QCOMPARE(::write(pair[1], "x", 1), 1);
-        ::close(pair[1]);
-        // Readiness reported in the batch in which it was paused, a hang-up too.
-        reader.onPollEvents(EPOLLIN | EPOLLHUP);
-        reader.readNow();
-        QVERIFY(!reader.hasInput() && !reader.broken());
-        int gone = -1;
-        reader.onGone = [&](int error) { gone = error; };
-        reader.setReadPaused(false);
-        reader.onPollEvents(EPOLLIN | EPOLLHUP);
-        QVERIFY(reader.takeInput() == "x" && gone == 0);
-        // The system refuses to watch a device: the connection says so instead of staying silent.
-        TcpConnection device(poller, ::open("/dev/null", O_RDWR | O_CLOEXEC), false);
-        QVERIFY(device.broken() && device.failure() == EPERM);
     }
 
     void misuseFailsWithRunTimeErrors() {
