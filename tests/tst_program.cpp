@@ -126,7 +126,7 @@ private slots:
             // The server on its own is always a server; it has no window to offer.
             {{"-server", "--help"}, 0, "Usage: parleon-server [options]\nThe Parleon chat server, without a window."},
             {{"-server", "--platform", "xcb"}, 2, "parleon-server: Unknown option 'platform'.\nTry 'parleon-server --help'"},
-            {{"-server", "--port", "-1"}, 2, "parleon-server: --port: '-1' is not a port from 0 to 65535.\n"}};
+            {{"-server", "--max-clients", "0", "--port", "-1"}, 2, "parleon-server: --port: '-1' is not a port from 0 to 65535.\n"}};
         for (auto [arguments, status, says] : rows) {
             const bool server = arguments.value(0) == "-server";
             Program program({}, server ? PARLEON_SERVER_EXECUTABLE : PARLEON_EXECUTABLE);
