@@ -245,6 +245,25 @@ private slots:
         QVERIFY(QFile::exists(program.settingsPath()));
     }
 
+    void aBurstBeyondTheDescriptorsLeavesTheLookupsTheirs() {
+        // Twice as many peers at once as there are descriptors: those beyond wait in the system's
+        // queue, and each lookup still finds the hosts file.
+        Program program({}, QStringLiteral(PARLEON_SERVER_EXECUTABLE));
+        program.process.setChildProcessModifier([] {
+            const rlimit few{40, 40};
+            setrlimit(RLIMIT_NOFILE, &few);
+        });
+        const quint16 port = freeTcpPort();
+        program.start({"--port", QString::number(port), "--max-clients", "200"});
+        QVERIFY(program.output("Server start OK"));
+        std::vector<std::unique_ptr<Peer>> crowd;
+        for (int i = 0; i < 80; ++i) crowd.push_back(std::make_unique<Peer>(port));
+        QTest::qWait(1000);
+        crowd.clear();
+        QVERIFY(waitUntil([&] { return program.process.peek(1 << 20).count("Connection closed by client") == 80; }, 20000));
+        QCOMPARE(program.process.peek(1 << 20).count(" Name=localhost\n"), 80);
+    }
+
     void settingsShippedBesideAReadOnlyProgram() {
         const quint16 port = freeTcpPort();
         Program program(settingsFile(port, "shipped") + QByteArray(100 << 20, '#'));
