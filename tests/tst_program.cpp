@@ -196,6 +196,13 @@ private slots:
                      ".\nConnection accepted with:\n IP=127.0.0.1\n Name=localhost\n Port=" + QByteArray::number(alice.localPort()) +
                      "\n: nickName=alice\n" + chat + "alice: nickName=alicia\n");
         QCOMPARE(contentOf(program.settingsPath()), settingsFile(9843, "")); // the options were for this run
+        // A maximum of 0 from the settings file makes a server that refuses everyone.
+        const quint16 zeroPort = freeTcpPort();
+        Program zero(QByteArray::number(zeroPort) + "\r\n0\r\n127\r\n0\r\n0\r\n1\r\n\"\"\r\n20\r\n", executable);
+        zero.start(arguments);
+        QVERIFY(zero.output("Server start OK on port " + QByteArray::number(zeroPort)));
+        Peer nobody(zeroPort);
+        QVERIFY(nobody.expect("\r\n>>> No more Clients allowed. Goodbey <<<") && nobody.waitEnd() == Peer::End::Fin);
     }
 
     void theOutputNeverHarmsTheServer() {
