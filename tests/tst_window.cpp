@@ -182,6 +182,8 @@ private slots:
         caret.setPosition(4);
         caret.setPosition(18, QTextCursor::KeepAnchor);
         box.setTextCursor(caret);
+        w.form.hide(); // the window shown again keeps the selection
+        w.form.show();
         box.copy();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("two\nthree\nfour"));
         // The reset follows the content as it stands: 25,000 characters and more start afresh.
@@ -192,6 +194,23 @@ private slots:
         QCOMPARE(box.text().size(), 25002);
         w.form.session.printLine(QStringLiteral("next"));
         QCOMPARE(box.text(), QStringLiteral(">>> Reset output-text. Too much text. <<<\r\nnext\r\n"));
+        // What the user types into an emptied box is kept, even before anything arrives.
+        box.setText(QString());
+        QTest::keyClicks(&box, QStringLiteral("typed"));
+        QCOMPARE(box.text(), QStringLiteral("typed"));
+        // A line continued after the typing breaks into pieces of the full width; a long last
+        // line deleted whole leaves a line break that comes next a break.
+        const QString d(OutputBox::ShownLineLimit, QLatin1Char('d'));
+        w.form.session.printText(d + "\r\n" + d + d);
+        box.showNow();
+        caret.setPosition(OutputBox::ShownLineLimit + 7);
+        caret.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        box.setTextCursor(caret);
+        QTest::keyClick(&box, Qt::Key_Delete);
+        QTest::qWait(0);
+        w.form.session.printText(QStringLiteral("\nnext"));
+        box.showNow();
+        QCOMPARE(box.toPlainText(), "typed" + d.chopped(5) + "\nddddd\n\nnext");
     }
 
     void serverSettingsDialog() {
