@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "platform/number_conversion.h"
+#include "platform/yield.h"
 #include "settings/settings_file.h"
 #include "sockets/socket_state_text.h"
 
@@ -188,35 +189,59 @@ private slots:
         }
     }
 
+    void nestedYieldsStopAtTheirBound() {
+        // Each handler yields, and the yield runs the next handler: the nesting stops at the bound,
+        // and what waits then runs once the handlers above have finished.
+        int depth = 0, deepest = 0, runs = 0;
+        const int total = 3 * platform::MaxYieldDepth;
+        std::function<void()> handler = [&] {
+            deepest = std::max(deepest, ++depth);
+            if (++runs < total) QMetaObject::invokeMethod(qApp, handler, Qt::QueuedConnection);
+            platform::doEvents();
+            --depth;
+        };
+        handler();
+        QVERIFY(waitUntil([&] { return runs == total; }));
+        QCOMPARE(deepest, platform::MaxYieldDepth + 1);
+    }
+
     void aSlowLookupHoldsUpNobodyButItsNewcomer() {
         const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
         Chat w;
         QVERIFY(startServer(w, 0));
         auto alice = joinAs(w.port(), "alice"), bob = joinAs(w.port(), "bob");
         QVERIFY(alice && bob && alice->expect(">>> bob has joined <<<"));
+        w.session.Timer1.stop(); // no lookups for the title meanwhile
         // While the resolver thinks, alice and bob chat; then it answers.
         std::atomic<bool> answer = false;
-        bool relayed = false;
+        bool relayed = false, idle = false;
         QString meanwhile;
+        std::unique_ptr<Peer> carol;
         setReverseLookupForTests([&](quint32) {
             QMetaObject::invokeMethod(&w.session, [&] {
                 w.fresh();
                 alice->send("hi");
                 relayed = bob->expect("alice: hi");
+                carol->shutdownWrite(); // and the newcomer leaves: her departure waits, idle
+                const qint64 cpu = threadCpuMs();
+                QTest::qWait(300);
+                idle = threadCpuMs() - cpu < 150;
                 meanwhile = w.fresh();
                 answer = true;
             }, Qt::QueuedConnection);
             for (int i = 0; i < 200 && !answer; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
             return ReverseLookupResult{"slowhost", 0};
         });
-        Peer carol(w.port());
-        carol.send("nickName=carol");
-        // Accepted, she is relayed to like any newcomer; her own line waits for her acceptance.
-        QVERIFY(carol.expect("alice: hi") && carol.expect(">>> Wellcome to Parleon V.0.2 <<<\r\n"));
-        QVERIFY(relayed);
+        carol = std::make_unique<Peer>(w.port());
+        carol->send("nickName=carol");
+        // Accepted, she is relayed to like any newcomer; her own line and her departure wait for
+        // her acceptance.
+        QVERIFY(carol->expect("alice: hi") && carol->expect(">>> Wellcome to Parleon V.0.2 <<<\r\n"));
+        QVERIFY(relayed && idle);
         QCOMPARE(meanwhile, QStringLiteral("alice: hi\r\n"));
+        QVERIFY(waitUntil([&] { return w.output.endsWith(QStringLiteral("closed by client 127.0.0.1\r\n")); }));
         QCOMPARE(w.fresh(), QStringLiteral("Connection accepted with:\r\n IP=127.0.0.1\r\n Name=slowhost\r\n Port=%1\r\n"
-                                           ": nickName=carol\r\n").arg(carol.localPort()));
+                                           ": nickName=carol\r\nConnection closed by client 127.0.0.1\r\n").arg(carol->localPort()));
     }
 
     void failedLookupsOpenOneBoxAtATime() {

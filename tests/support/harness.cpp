@@ -6,6 +6,7 @@
 #include <QFile>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -217,6 +218,12 @@ std::unique_ptr<Peer> joinAs(quint16 port, const QByteArray& nick) {
     if (!peer->expect(">>> Wellcome") || !peer->waitFor(last)) return nullptr;
     peer->received.remove(0, peer->received.indexOf(last) + last.size());
     return peer;
+}
+
+qint64 threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
 qint64 statusKb(const char* field, qint64 pid) {

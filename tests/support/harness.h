@@ -140,6 +140,8 @@ private:
 
 // A peer that has joined under this nick name, its welcome and list taken; null if not welcomed.
 std::unique_ptr<Peer> joinAs(quint16 port, const QByteArray& nick);
+// The processor time this thread has used, in milliseconds.
+qint64 threadCpuMs();
 // A figure in kB from a process's /proc status ("VmRSS:", "VmHWM:"); the test's own by default.
 qint64 statusKb(const char* field, qint64 pid = 0);
 
