@@ -1,5 +1,6 @@
 // The client: connecting to servers that accept, refuse late, refuse at once or never answer,
 // chatting through a server, and the two roles refusing each other.
+#include "diagnostics/host_name.h"
 #include "harness.h"
 
 #include <QRegularExpression>
@@ -120,19 +121,6 @@ private slots:
         }
     }
 
-    void aSlowConnectIsGreetedAtOnce() {
-        // The handshake completes about a second late; the greeting must not wait a multiple of it.
-        StalledListener late;
-        Chat w;
-        QTimer::singleShot(100, &w.session, [&] { ::close(late.accept()); });
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(connectTo(w, late.port).endsWith(QStringLiteral("Connected\r\nConnect OK to server 127.0.0.1\r\n")));
-        QCOMPARE_LT(clock.elapsed(), 2500);
-        Peer server(Peer::Accepted{late.accept()});
-        QVERIFY(server.expect("nickName=alice"));
-    }
-
     void aLargeLineGoesWholeAndOnlyAServerThatReadsNothingIsCut() {
         StalledListener late;
         Chat w;
@@ -190,6 +178,16 @@ private slots:
             w.close();
             QVERIFY(w.closed);
         }
+    }
+
+    void anUnreachableAddressFailsAtOnce() {
+        const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
+        setReverseLookupForTests([](quint32) { return ReverseLookupResult{"broadcast", 0}; });
+        Chat w;
+        script().button(platform::MsgResult::Ok);
+        QVERIFY(connectTo(w, 9843, "hana", "255.255.255.255").endsWith(QStringLiteral("Network is unreachable\r\n\r\n")));
+        QVERIFY(script().boxes.back().text.startsWith(QStringLiteral("Socket Error\r\nError Nr.: 10051\r\n")));
+        QVERIFY(!w.session.connecting && w.session.Winsock1(0).State() == SocketState::Closed);
     }
 
     void addressBytesAreDecimal() {
