@@ -6,6 +6,7 @@
 #include "platform/err_object.h"
 #include "sockets/incoming_text.h"
 
+#include <QRegularExpression>
 #include <cctype>
 #include <map>
 
@@ -242,6 +243,25 @@ private slots:
         QCOMPARE(server.server.clientSlots.countClients(), 2);
         QVERIFY(server.shortTexts.contains("\r\nSend queue exceeded: client 127.0.0.1 took nothing for 2 s, its connection was cut.\r\n"
                                        "Connection closed by client 127.0.0.1\r\n"));
+    }
+
+    void aStormOfJoinsIsAnnouncedInTheirOrder() {
+        Chat server;
+        QVERIFY(startServer(server, 0, 200));
+        auto watcher = joinAs(server.port(), "watcher");
+        QVERIFY(watcher);
+        std::vector<std::unique_ptr<Peer>> crowd;
+        for (int i = 0; i < 150; ++i) crowd.push_back(std::make_unique<Peer>(server.port()));
+        for (int i = 0; i < 150; ++i) crowd[i]->send("nickName=n" + QByteArray::number(i).rightJustified(3, '0'));
+        QByteArray notices;
+        QVERIFY(waitUntil([&] { return (notices += watcher->take(1)).count(" has joined <<<") == 150; }, 30000));
+        const auto names = [](const QString& text, const QString& pattern) {
+            QStringList found;
+            for (const auto& match : QRegularExpression(pattern).globalMatch(text)) found << match.captured(1);
+            return found;
+        };
+        QCOMPARE(names(QString::fromLatin1(notices), QStringLiteral(">>> (n\\d+) has joined")),
+                 names(server.output, QStringLiteral(": nickName=(n\\d+)")));
     }
 
     void aLineLargerThanTheCapReachesEveryReaderWhole() {

@@ -7,6 +7,8 @@
 #include "socket_shared.h"
 #include "tcp_listener.h"
 
+#include <QScopeGuard>
+
 namespace {
 const QString wrongStateText =
     QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
@@ -264,6 +266,12 @@ void SocketControl::deliverData() {
         m_shared.closeOrder.schedule();
         return;
     }
+    DataTurns& turns = m_shared.turns;
+    if (!turns.enter(this, [this] { deliverData(); })) {
+        m_dataQueued = true; // its turn comes; until then its close waits too
+        return;
+    }
+    const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (m_connection && m_connection->hasInput()) {
         m_text.append(m_connection->takeInput());
         m_heardFrom = true;

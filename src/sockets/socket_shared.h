@@ -2,6 +2,7 @@
 
 #include "close_order.h"
 #include "connection_drain.h"
+#include "data_turns.h"
 #include "encode_cache.h"
 #include "paused_readers.h"
 #include "pending_requests.h"
@@ -17,5 +18,6 @@ struct SocketShared {
     PausedReaders pausedReaders;
     EncodeCache encodeCache;
     SenderStack senders;
+    DataTurns turns;
     ConnectionDrain drain;
 };
