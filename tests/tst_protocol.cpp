@@ -4,6 +4,7 @@
 // a method used in the wrong state. Between them, peers that stop reading.
 #include "harness.h"
 #include "platform/err_object.h"
+#include "platform/yield.h"
 #include "sockets/incoming_text.h"
 
 #include <QRegularExpression>
@@ -163,7 +164,7 @@ private slots:
         row("a silent connection keeps its slot for half a minute, and one that spoke for good", "2",
             {"A=alice", "S+", "B*", "B<" FULL, "B!", "%0", "S>hello", "A<: hello", "C*", "C<" FULL, "C!", "@[alice][]"});
         row("a line sent just before a reset goes out before the departure, though the server wrote first", "10",
-            {"B=bob", "A=alice", "B>last", "B^", "#hello", "A<bob: last", "A<SERVER: hello", "A<>>> bob has left <<<",
+            {"B=bob", "A=alice", "B>last", "B^", "#hello", "A<SERVER: hello", "A<bob: last", "A<>>> bob has left <<<",
              ":SERVER: hello|bob: last|" CLOSED, "@[__FREE__][alice]"});
         row("a maximum of 0 refuses everyone", "0", {"A*", "A<" FULL, "A!", "@"});
         row("a refused peer that leaves during its refusal is seen leaving", "1",
@@ -245,7 +246,7 @@ private slots:
                                        "Connection closed by client 127.0.0.1\r\n"));
     }
 
-    void aStormOfJoinsIsAnnouncedInTheirOrder() {
+    void aStormOfJoinsAndDeparturesIsToldInTheirOrder() {
         Chat server;
         QVERIFY(startServer(server, 0, 200));
         auto watcher = joinAs(server.port(), "watcher");
@@ -262,6 +263,32 @@ private slots:
         };
         QCOMPARE(names(QString::fromLatin1(notices), QStringLiteral(">>> (n\\d+) has joined")),
                  names(server.output, QStringLiteral(": nickName=(n\\d+)")));
+        // The first hundred leave one after the other, all at once: the last to come is told of
+        // their departures in that order.
+        QStringList leavers;
+        for (int i = 0; i < 100; ++i) crowd[i].reset(), leavers << QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0'));
+        notices.clear();
+        QVERIFY(waitUntil([&] { return (notices += crowd.back()->take(1)).count(" has left <<<") == 100; }, 30000));
+        QCOMPARE(names(QString::fromLatin1(notices), QStringLiteral(">>> (n\\d+) has left")), leavers);
+    }
+
+    void aKickWaitsForTheLinesThatCameBeforeIt() {
+        Chat server;
+        QVERIFY(startServer(server, 0));
+        auto alice = joinAs(server.port(), "alice"), bob = joinAs(server.port(), "bob"), victim = joinAs(server.port(), "victim");
+        QVERIFY(alice && bob && victim && bob->expect(">>> victim has joined <<<"));
+        // While alice's line is relayed, the victim's last line comes in and waits its turn; then
+        // the user kicks the victim.
+        server.onText = [&](const QString& text) {
+            if (!text.startsWith(QStringLiteral("alice: one"))) return;
+            server.onText = nullptr;
+            victim->send("last words");
+            for (int i = 0; i < 20; ++i) QThread::msleep(1), platform::doEvents();
+            server.type(QStringLiteral("kickName=victim"));
+        };
+        alice->send("one");
+        QVERIFY(bob->waitFor(">>> victim has left <<<"));
+        QCOMPARE(bob->received, "alice: onevictim: last words>>> victim was kicked by SERVER <<<>>> victim has left <<<");
     }
 
     void aLineLargerThanTheCapReachesEveryReaderWhole() {

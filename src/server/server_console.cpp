@@ -3,8 +3,14 @@
 #include "protocol/chat_session.h"
 
 #include <QLocale>
+#include <QScopeGuard>
 
 void ChatServer::sendLine(const QString& text) {
+    // The user's line takes its turn after the messages and departures that came before it: a
+    // kick does not overtake the kicked client's last line.
+    DataTurns& turns = m_session.Winsock1.turns();
+    if (!turns.enter(&m_session, [this, text] { sendLine(text); })) return;
+    const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (m_session.socketCount < 1) {
         m_session.printLine(QStringLiteral("ERROR: Cannot send message, no clients connected."));
         return;

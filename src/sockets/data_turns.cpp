@@ -1,37 +1,36 @@
 #include "data_turns.h"
 
-#include <algorithm>
+#include <utility>
 
 bool DataTurns::enter(QObject* element, std::function<void()> retry) {
-    if (!m_busy && (m_granted == element || (!m_granted && m_waiting.empty()))) {
+    const bool granted = std::exchange(m_granting, false);
+    if (!m_busy && (granted || (!m_grantPosted && m_waiting.empty()))) {
         m_busy = true;
-        m_granted = nullptr;
         return true;
     }
-    if (m_granted != element &&
-        std::ranges::none_of(m_waiting, [element](const Waiting& waiting) { return waiting.element == element; }))
-        m_waiting.push_back({element, std::move(retry)});
-    if (!m_busy && !m_granted) grantNext();
+    m_waiting.push_back({element, std::move(retry)});
+    if (!m_busy && !m_grantPosted) grantNext();
     return false;
 }
 
 void DataTurns::leave() {
     m_busy = false;
-    if (!m_granted) grantNext();
+    if (!m_grantPosted) grantNext();
 }
 
 void DataTurns::grantNext() {
     while (!m_waiting.empty() && !m_waiting.front().element) m_waiting.pop_front();
     if (m_waiting.empty()) return;
-    Waiting next = std::move(m_waiting.front());
-    m_waiting.pop_front();
-    m_granted = next.element;
-    QMetaObject::invokeMethod(this, [this, next = std::move(next)] {
-        if (next.element) next.retry();
-        // A turn the element did not take (it has gone, or has nothing to raise) passes on.
-        if (m_granted == next.element || !m_granted) {
-            m_granted = nullptr;
-            if (!m_busy) grantNext();
+    m_grantPosted = true;
+    QMetaObject::invokeMethod(this, [this, next = std::move(m_waiting.front())] {
+        m_grantPosted = false;
+        if (next.element) {
+            m_granting = true;
+            next.retry();
+            m_granting = false;
         }
+        // A turn that was not taken (its element has gone, or had nothing to raise) passes on.
+        if (!m_busy && !m_grantPosted) grantNext();
     }, Qt::QueuedConnection);
+    m_waiting.pop_front();
 }

@@ -5,15 +5,17 @@
 #include <deque>
 #include <functional>
 
-// The messages of different connections are handled one after the other, in the order they came.
-// A DataArrival handler that yields lets sockets, timers, closes and the window run, but not
-// another connection's message: that one waits its turn. Otherwise handlers nest in their yields
-// and finish innermost first, so that the earliest message goes out last, and a burst from a few
-// connections makes everyone else's lines wait behind it.
+// Messages, departures and the server user's lines are handled one after the other, in the order
+// they came. A handler that yields lets sockets, timers, acceptances and the window run, but not
+// another connection's message or close: that one waits its turn. Otherwise handlers nest in their
+// yields and finish innermost first, so that the earliest goes out last, a burst from a few
+// connections makes everyone else's lines wait behind it, and a line typed meanwhile overtakes
+// messages that came before it.
 class DataTurns : public QObject {
 public:
-    // True when the element may handle its message now; it then holds the turn until leave().
-    // Otherwise it waits in line, and retry is called from the event loop when its turn comes.
+    // True when the caller may go on now; it then holds the turn until leave(). Otherwise it waits
+    // in line, and retry is called from the event loop when its turn comes (while its element
+    // still exists).
     bool enter(QObject* element, std::function<void()> retry);
     void leave();
 
@@ -25,6 +27,7 @@ private:
         std::function<void()> retry;
     };
     std::deque<Waiting> m_waiting;
-    QPointer<QObject> m_granted; // the element whose turn has come, until it takes it
     bool m_busy = false;
+    bool m_grantPosted = false; // the next in line has been called and is yet to come
+    bool m_granting = false;    // its retry is running: its first enter() is its turn
 };

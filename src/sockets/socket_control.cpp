@@ -325,6 +325,12 @@ void SocketControl::deliverClose() {
         scheduleData();
         return;
     }
+    DataTurns& turns = m_shared.turns;
+    if (!turns.enter(this, [this] { deliverClose(); })) {
+        m_closeQueued = true; // its turn comes
+        return;
+    }
+    const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (!m_shared.closeOrder.takeIfNext(this)) {
         m_shared.closeOrder.schedule();
         return;

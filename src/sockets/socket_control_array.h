@@ -35,6 +35,8 @@ public:
 
     // The peer address of a connection waiting for Accept, or "" when there is none.
     QString pendingPeerAddress(qint32 requestID) const;
+    // The turns in which messages, departures and the server user's lines are handled.
+    DataTurns& turns() { return m_shared.turns; }
     // Keeps a connection request that the program cannot take yet; it is raised again once a
     // connection's close has been handled, or after a moment.
     void deferRequest(qint32 requestID);

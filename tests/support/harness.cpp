@@ -91,6 +91,7 @@ void Chat::printText(const QString& text) {
     if (output.size() > MaxOutputLength) output = OutputResetLine, mark = 0;
     output += text;
     if (text.size() < 1024) shortTexts += text;
+    if (onText) onText(text);
 }
 
 QString Chat::fresh() {

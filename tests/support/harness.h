@@ -80,6 +80,7 @@ public:
     int focused = 0;                           // how often the input line was given the focus
     int attention = 0;                         // how often a message asked for attention
     bool closed = false;
+    std::function<void(const QString&)> onText; // called as each text is shown
     ChatSession session{*this};
     ChatServer server{session};
     ChatClient client{session};
