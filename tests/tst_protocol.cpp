@@ -267,9 +267,17 @@ private slots:
         // their departures in that order.
         QStringList leavers;
         for (int i = 0; i < 100; ++i) crowd[i].reset(), leavers << QStringLiteral("n%1").arg(i, 3, 10, QLatin1Char('0'));
+        // A newcomer meanwhile is told of every departure after its welcome's list.
+        Peer late(server.port());
+        late.send("nickName=late");
         notices.clear();
         QVERIFY(waitUntil([&] { return (notices += crowd.back()->take(1)).count(" has left <<<") == 100; }, 30000));
         QCOMPARE(names(QString::fromLatin1(notices), QStringLiteral(">>> (n\\d+) has left")), leavers);
+        QVERIFY(late.waitFor("late\r\n"));
+        const QString welcome = QString::fromLatin1(late.take(100));
+        QStringList online = names(welcome, QStringLiteral("\\d\\d\\. (\\w+)\r\n"));
+        for (const QString& gone : names(welcome, QStringLiteral(">>> (n\\d+) has left"))) online.removeOne(gone);
+        QCOMPARE(online.size(), 52); // the watcher, the fifty who stay and the newcomer
     }
 
     void aKickWaitsForTheLinesThatCameBeforeIt() {
