@@ -287,15 +287,17 @@ private slots:
         QVERIFY(alice && bob && victim && bob->expect(">>> victim has joined <<<"));
         // While alice's line is relayed, the victim's last line comes in and waits its turn; then
         // the user kicks the victim.
+        bool kicked = false, inputFree = false;
         server.onText = [&](const QString& text) {
-            if (!text.startsWith(QStringLiteral("alice: one"))) return;
-            server.onText = nullptr;
+            if (kicked || !text.startsWith(QStringLiteral("alice: one"))) return;
+            kicked = true;
             victim->send("last words");
             for (int i = 0; i < 20; ++i) QThread::msleep(1), platform::doEvents();
             server.type(QStringLiteral("kickName=victim"));
+            inputFree = server.input.isEmpty(); // the user may type on while the kick waits
         };
         alice->send("one");
-        QVERIFY(bob->waitFor(">>> victim has left <<<"));
+        QVERIFY(bob->waitFor(">>> victim has left <<<") && inputFree);
         QCOMPARE(bob->received, "alice: onevictim: last words>>> victim was kicked by SERVER <<<>>> victim has left <<<");
     }
 

@@ -55,6 +55,8 @@ private:
     void listenWithSettings();
     void handleClientMessage(int index, const QString& message);
     void refuseConnection(qint32 requestID);
+    // The typed line in its turn; inputTaken: the input line was emptied when it had to wait.
+    void sendLineInTurn(const QString& text, bool inputTaken);
 
     ChatSession& m_session;
     std::deque<std::shared_ptr<Acceptance>> m_acceptances;

@@ -5,18 +5,24 @@
 #include <QLocale>
 #include <QScopeGuard>
 
-void ChatServer::sendLine(const QString& text) {
+void ChatServer::sendLine(const QString& text) { sendLineInTurn(text, false); }
+
+void ChatServer::sendLineInTurn(const QString& text, bool inputTaken) {
     // The user's line takes its turn after the messages and departures that came before it: a
-    // kick does not overtake the kicked client's last line.
+    // kick does not overtake the kicked client's last line. One that has to wait leaves the
+    // input line at once, so that the user may type on.
     DataTurns& turns = m_session.Winsock1.turns();
-    if (!turns.enter(&m_session, [this, text] { sendLine(text); })) return;
+    if (!turns.enter(&m_session, [this, text] { sendLineInTurn(text, true); })) {
+        if (!inputTaken) m_session.view().lineSent(text);
+        return;
+    }
     const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (m_session.socketCount < 1) {
         m_session.printLine(QStringLiteral("ERROR: Cannot send message, no clients connected."));
         return;
     }
     m_session.printLine(protocol::serverLine(text));
-    m_session.view().lineSent(text);
+    if (!inputTaken) m_session.view().lineSent(text);
     if (text.left(9) == protocol::KickCommand)
         kickClient(text.mid(9));
     else
