@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "platform/yield.h"
+#include "sockets/data_turns.h"
 #include "sockets/incoming_text.h"
 
 #include <QRegularExpression>
@@ -353,6 +354,24 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
+    }
+
+    void turnsAreFirstComeFirstServed() {
+        // Turns are taken in the order they were asked for, also while one is being handed on.
+        DataTurns turns;
+        QObject a, b, c;
+        QString order;
+        const auto taker = [&](QObject* element, QChar name) {
+            return [&, element, name] {
+                if (turns.enter(element, [] {})) order += name, turns.leave();
+            };
+        };
+        QVERIFY(turns.enter(&a, [] {}));
+        QVERIFY(!turns.enter(&b, taker(&b, 'b')));
+        turns.leave(); // b's turn is on its way
+        QVERIFY(!turns.enter(&c, taker(&c, 'c')));
+        QVERIFY(waitUntil([&] { return order.size() == 2; }));
+        QCOMPARE(order, QStringLiteral("bc"));
     }
 
     void misuseFailsWithRunTimeErrors() {
