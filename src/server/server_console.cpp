@@ -3,7 +3,6 @@
 #include "protocol/chat_session.h"
 
 #include <QLocale>
-#include <QScopeGuard>
 
 void ChatServer::sendLine(const QString& text) { sendLineInTurn(text, false); }
 
@@ -11,12 +10,12 @@ void ChatServer::sendLineInTurn(const QString& text, bool inputTaken) {
     // The user's line takes its turn after the messages and departures that came before it: a
     // kick does not overtake the kicked client's last line. One that has to wait leaves the
     // input line at once, so that the user may type on.
-    DataTurns& turns = m_session.Winsock1.turns();
-    if (!turns.enter(&m_session, [this, text] { sendLineInTurn(text, true); })) {
+    const DataTurns::Turn turn =
+        m_session.Winsock1.turns().take(&m_session, [this, text] { sendLineInTurn(text, true); });
+    if (!turn) {
         if (!inputTaken) m_session.view().lineSent(text);
         return;
     }
-    const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (m_session.socketCount < 1) {
         m_session.printLine(QStringLiteral("ERROR: Cannot send message, no clients connected."));
         return;

@@ -13,9 +13,26 @@
 // messages that came before it.
 class DataTurns : public QObject {
 public:
-    // True when the caller may go on now; it then holds the turn until leave(). Otherwise it waits
-    // in line, and retry is called from the event loop when its turn comes (while its element
-    // still exists).
+    // The turn while it lives; false when the caller has to wait in line: retry is then called
+    // from the event loop when its turn comes (while its element still exists).
+    class Turn {
+    public:
+        explicit Turn(DataTurns* turns) : m_turns(turns) {}
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+        ~Turn() {
+            if (m_turns) m_turns->leave();
+        }
+        explicit operator bool() const { return m_turns != nullptr; }
+
+    private:
+        DataTurns* m_turns;
+    };
+    [[nodiscard]] Turn take(QObject* element, std::function<void()> retry) {
+        return Turn(enter(element, std::move(retry)) ? this : nullptr);
+    }
+
+    // The same without the scope: leave() ends a turn that enter() granted.
     bool enter(QObject* element, std::function<void()> retry);
     void leave();
 

@@ -7,8 +7,6 @@
 #include "socket_shared.h"
 #include "tcp_listener.h"
 
-#include <QScopeGuard>
-
 namespace {
 const QString wrongStateText =
     QStringLiteral("Wrong protocol or connection state for the requested transaction or request");
@@ -266,12 +264,11 @@ void SocketControl::deliverData() {
         m_shared.closeOrder.schedule();
         return;
     }
-    DataTurns& turns = m_shared.turns;
-    if (!turns.enter(this, [this] { deliverData(); })) {
+    const DataTurns::Turn turn = m_shared.turns.take(this, [this] { deliverData(); });
+    if (!turn) {
         m_dataQueued = true; // its turn comes; until then its close waits too
         return;
     }
-    const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (m_connection && m_connection->hasInput()) {
         m_text.append(m_connection->takeInput());
         m_heardFrom = true;
@@ -325,12 +322,11 @@ void SocketControl::deliverClose() {
         scheduleData();
         return;
     }
-    DataTurns& turns = m_shared.turns;
-    if (!turns.enter(this, [this] { deliverClose(); })) {
+    const DataTurns::Turn turn = m_shared.turns.take(this, [this] { deliverClose(); });
+    if (!turn) {
         m_closeQueued = true; // its turn comes
         return;
     }
-    const auto leave = qScopeGuard([&turns] { turns.leave(); });
     if (!m_shared.closeOrder.takeIfNext(this)) {
         m_shared.closeOrder.schedule();
         return;
