@@ -23,7 +23,7 @@ void ChatClient::Winsock1_Close(int Index) {
     withErrorTrap(
         m_session, [&] { return QStringLiteral("Error while closing connection to ") + m_session.remoteHostIPOf(Index); },
         [&] {
-            const bool cut = m_session.Winsock1(Index).sendQueueExceeded();
+            const bool cut = m_session.Winsock1(Index).sendQueueExceeded() != SendQueueCut::None;
             m_session.Winsock1(Index).Close();
             m_session.printLine(cut ? QStringLiteral("Send queue exceeded: the server took nothing for 2 s, the connection was cut.")
                                     : QStringLiteral("Connection closed by remote host."));

@@ -17,9 +17,11 @@ void ChatServer::Winsock1_Close(int Index) {
             // raised again.
             Winsock1(Index).claimClose();
             const ConnectionRef connection = Winsock1.refOf(Index);
-            if (Winsock1(Index).sendQueueExceeded())
+            if (const SendQueueCut cut = Winsock1(Index).sendQueueExceeded(); cut != SendQueueCut::None)
                 m_session.printLine(QStringLiteral("Send queue exceeded: client ") + Winsock1(Index).RemoteHostIP() +
-                                    QStringLiteral(" took nothing for 2 s, its connection was cut."));
+                                    (cut == SendQueueCut::Stalled ? QStringLiteral(" took nothing for 2 s")
+                                                                  : QStringLiteral(" fell 4 MiB behind")) +
+                                    QStringLiteral(", its connection was cut."));
             m_session.printLine(QStringLiteral("Connection closed by client ") + Winsock1(Index).RemoteHostIP());
             const QString tag = Winsock1(Index).Tag;
             if (!tag.isEmpty() && tag != ClientSlotTable::FreeTag)

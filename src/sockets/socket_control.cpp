@@ -14,11 +14,9 @@ const QString wrongStateText =
 // How long a message that ends inside a character waits for the rest of it.
 constexpr int HoldMs = 100;
 
-// A sender stops being read while more than this of its messages waits at the others, and is
-// read again below the lower mark, or when none of it has left for a while (the connections it
-// waits at are not reading; they are cut at their own limit).
-constexpr qint64 PauseAboveBytes = 256 * 1024;
-constexpr qint64 ResumeBelowBytes = 64 * 1024;
+// A sender stops being read while most of its readers are behind it, and is read again once most
+// have caught up, or when none of its bytes has left for a while (the connections it waits at are
+// not reading; they are cut at their own limit).
 constexpr qint64 StalledMs = 250;
 // After such a stall the sender may queue this much more before it waits again, so that a
 // connection that never reads reaches its limit soon instead of slowing the sender for long.
@@ -119,7 +117,7 @@ void SocketControl::Accept(qint32 requestID) {
 
 void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
     m_closeClaimed = false;
-    m_sendQueueExceeded = false;
+    m_sendQueueExceeded = SendQueueCut::None;
     m_eventsHeld = false; // a hold was for the connection before
     m_connection = std::move(connection);
     m_connection->onReadable = [this] { onReadable(); };
@@ -127,7 +125,8 @@ void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
     m_connection->onConnected = [this](int error) { onConnected(error); };
     m_backlog = std::make_shared<SendBacklog>();
     m_backlog->onChanged = [this] { updateReadPause(); };
-    m_pauseAbove = PauseAboveBytes;
+    m_allowance = 0;
+    ++m_shared.connections;
     // It broke before it could report anything: the poller could not watch it.
     if (m_connection->broken()) {
         if (m_state == SocketState::Connecting) onConnected(m_connection->failure());
@@ -139,12 +138,18 @@ void SocketControl::SendData(const QString& text) {
     if (m_state != SocketState::Connected && m_state != SocketState::Closing)
         throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
     if (!m_connection || m_connection->broken()) return;
-    m_connection->write(m_shared.encodeCache.encode(text), m_shared.senders.current());
-    // A peer that has stopped reading loses its connection, as if it had gone away.
-    if (m_connection->queuedCost() > MaxQueuedBytesPerConnection && m_connection->stalledForMs() >= SendQueueStalledMs) {
-        m_sendQueueExceeded = true;
-        m_connection->abort();
-    }
+    const std::shared_ptr<SendBacklog> origin = m_shared.senders.current();
+    // A reader that has fallen far behind the others loses its connection, as if it had gone away;
+    // so does a peer that has stopped reading.
+    if (origin && m_connection->relayedBehindFront() > MaxQueuedBytesPerConnection) return cut(SendQueueCut::FellBehind);
+    m_connection->write(m_shared.encodeCache.encode(text), origin);
+    if (m_connection->queuedCost() > MaxQueuedBytesPerConnection && m_connection->stalledForMs() >= SendQueueStalledMs)
+        cut(SendQueueCut::Stalled);
+}
+
+void SocketControl::cut(SendQueueCut why) {
+    m_sendQueueExceeded = why;
+    m_connection->abort();
 }
 
 QString SocketControl::GetData() {
@@ -196,7 +201,9 @@ bool SocketControl::unloaded() const { return m_array.find(m_index) != this; }
 void SocketControl::releaseConnection() {
     if (m_backlog) m_backlog->onChanged = nullptr;
     m_backlog.reset();
-    if (m_connection) m_shared.drain.dispose(std::move(m_connection));
+    if (!m_connection) return;
+    --m_shared.connections;
+    m_shared.drain.dispose(std::move(m_connection));
 }
 
 void SocketControl::onReadable() { scheduleData(); }
@@ -226,18 +233,20 @@ void SocketControl::onConnected(int error) {
 void SocketControl::updateReadPause() {
     if (!m_connection) return; // a connection always has its backlog
     const qint64 queued = m_backlog->queued;
+    // Everyone else reads what this one sends; a reader far behind the rest is cut, not waited for.
+    const int readers = qMax(1, m_shared.connections - 1);
     bool paused = m_connection->readPaused();
-    if (!paused && queued > m_pauseAbove) {
+    if (!paused && 2 * m_backlog->readersBehind > readers && queued > m_allowance) {
         paused = true;
         m_pausedAtMs = socketClockMs();
-    } else if (paused && queued < ResumeBelowBytes) {
+    } else if (paused && 2 * m_backlog->readersNotCaughtUp <= readers) {
         paused = false;
-        m_pauseAbove = PauseAboveBytes;
+        m_allowance = 0;
     } else if (paused && socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {
         // The stall is counted from the pause too: a sender whose bytes wait only at readers
         // that never take any gains one allowance per stall, not one at every look.
         paused = false;
-        m_pauseAbove = queued + StalledAllowanceBytes;
+        m_allowance = queued + StalledAllowanceBytes;
     }
     m_connection->setReadPaused(paused);
     if (paused) m_shared.pausedReaders.watch(m_index, *this, [this] { return lookAgainAtReadPause(); });

@@ -27,12 +27,16 @@ inline constexpr qint16 Closing = 8;
 inline constexpr qint16 Error = 9;
 } // namespace SocketState
 
-// Most a connection may have queued for a peer that has taken nothing for SendQueueStalledMs: such
-// a peer (one that stopped reading, or one that fell far behind) loses its connection instead of
-// growing the program's memory without end. A peer that keeps taking takes any amount, a large
-// message too.
+// Most a connection may have queued for a peer that has taken nothing for SendQueueStalledMs, and
+// most a reader may have of others' messages waiting behind the one it is taking: such a peer (one
+// that stopped reading, or one that fell far behind the rest) loses its connection instead of
+// growing the program's memory without end. A peer that keeps up takes any amount, a message
+// larger than this too.
 inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
 inline constexpr qint64 SendQueueStalledMs = 2000;
+
+// Why a connection was cut for what was queued for it.
+enum class SendQueueCut { None, Stalled, FellBehind };
 
 // One element of the socket control array: a TCP connection or a listening socket with the
 // states, methods and events the chat program relies on. Events reach the program through the
@@ -77,8 +81,8 @@ public:
     qint64 silentForMs() const;
     // While held, the element raises no DataArrival or Close: what comes waits for the release.
     void holdEvents(bool held);
-    // This connection was cut because its peer took nothing while too much was queued for it.
-    bool sendQueueExceeded() const { return m_sendQueueExceeded; }
+    // Whether this connection was cut for what was queued for it, and why.
+    SendQueueCut sendQueueExceeded() const { return m_sendQueueExceeded; }
 
 private:
     // An element the array no longer holds has been unloaded: events still queued for it are dropped.
@@ -86,6 +90,7 @@ private:
     void requireState(qint16 state) const;
     void attach(std::unique_ptr<TcpConnection> connection);
     void releaseConnection();
+    void cut(SendQueueCut why);
 
     void onReadable();
     void onGone();
@@ -110,7 +115,7 @@ private:
     std::unique_ptr<TcpConnection> m_connection;
     std::unique_ptr<TcpListener> m_listener;
     std::shared_ptr<SendBacklog> m_backlog;
-    qint64 m_pauseAbove = 0;
+    qint64 m_allowance = 0; // after a stall, what may be queued before reading pauses again
     qint64 m_pausedAtMs = 0; // when reading from this sender was last paused
     IncomingText m_text;
     QString m_message;
@@ -118,7 +123,7 @@ private:
     quint64 m_connectionSerial = 0;
     QElapsedTimer m_acceptedAt;
     bool m_heardFrom = false;
-    bool m_sendQueueExceeded = false;
+    SendQueueCut m_sendQueueExceeded = SendQueueCut::None;
     bool m_eventsHeld = false;
 
     QString m_remoteHostIP = QStringLiteral("0.0.0.0");

@@ -20,4 +20,5 @@ struct SocketShared {
     SenderStack senders;
     DataTurns turns;
     ConnectionDrain drain;
+    int connections = 0; // elements that carry a connection: the readers of what one of them sends
 };

@@ -69,10 +69,8 @@ QByteArray TcpConnection::takeInput() {
 
 void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin) {
     if (m_broken || bytes.isEmpty()) return;
-    if (origin) {
-        if (origin->queued == 0) origin->lastDrainMs = socketClockMs();
-        origin->queued += bytes.size();
-    }
+    if (origin && origin->queued == 0) origin->lastDrainMs = socketClockMs();
+    account(origin, bytes.size());
     std::shared_ptr<SendBacklog> grown = origin;
     if (m_output.empty()) m_lastProgressMs = socketClockMs();
     if (!m_output.empty() && m_output.back().origin == origin && m_output.back().bytes.size() < JoinBelowBytes)
@@ -82,6 +80,24 @@ void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBac
     m_queued += bytes.size();
     if (!m_connecting) flushOutput();
     if (grown && grown->onChanged) grown->onChanged();
+}
+
+void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 delta) {
+    if (!origin) return;
+    origin->queued += delta;
+    m_relayed += delta;
+    qint64& here = m_perSender[origin.get()];
+    const qint64 before = here;
+    here += delta;
+    origin->readersBehind += int(here > BehindAboveBytes) - int(before > BehindAboveBytes);
+    origin->readersNotCaughtUp += int(here >= CaughtUpBelowBytes) - int(before >= CaughtUpBelowBytes);
+    if (here == 0) m_perSender.erase(origin.get());
+}
+
+qint64 TcpConnection::relayedBehindFront() const {
+    if (m_output.empty()) return 0;
+    const Chunk& front = m_output.front();
+    return m_relayed - (front.origin ? front.bytes.size() - front.offset : 0);
 }
 
 qint64 TcpConnection::queuedCost() const { return m_queued + qint64(m_output.size()) * PieceCostBytes; }
@@ -176,7 +192,7 @@ void TcpConnection::flushOutput() {
         std::shared_ptr<SendBacklog> origin = chunk.origin;
         if (chunk.offset == chunk.bytes.size()) m_output.pop_front();
         if (origin) {
-            origin->queued -= n;
+            account(origin, -n);
             origin->lastDrainMs = socketClockMs();
             if (origin->onChanged) origin->onChanged();
         }
@@ -206,7 +222,7 @@ void TcpConnection::dropOutput() {
     const bool large = m_queued > JoinBelowBytes;
     for (Chunk& chunk : m_output) {
         if (!chunk.origin) continue;
-        chunk.origin->queued -= chunk.bytes.size() - chunk.offset;
+        account(chunk.origin, -(chunk.bytes.size() - chunk.offset));
         if (chunk.origin->onChanged) chunk.origin->onChanged();
     }
     m_output.clear();

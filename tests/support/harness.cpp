@@ -172,12 +172,17 @@ void Peer::send(const QByteArray& bytes) {
         if (sent) QTest::qWait(1), pump();
 }
 
-void Peer::pump() {
+void Peer::pump(qint64 most) {
     char buffer[65536];
-    ssize_t n;
-    while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0) received.append(buffer, n);
-    if (n == 0 && end == End::Open) end = End::Fin;
-    if (n < 0 && errno == ECONNRESET) end = End::Reset;
+    for (ssize_t n; most > 0; most -= n) {
+        if ((n = ::recv(m_fd, buffer, size_t(qMin<qint64>(most, sizeof buffer)), 0)) > 0) {
+            received.append(buffer, n);
+            continue;
+        }
+        if (n == 0 && end == End::Open) end = End::Fin;
+        if (n < 0 && errno == ECONNRESET) end = End::Reset;
+        return;
+    }
 }
 
 bool Peer::expect(const QByteArray& bytes, int timeoutMs) {
@@ -195,7 +200,11 @@ bool Peer::expect(const QByteArray& bytes, int timeoutMs) {
 
 QByteArray Peer::take(int waitMs) {
     QTest::qWait(waitMs);
-    pump();
+    return takeSome(std::numeric_limits<qint64>::max());
+}
+
+QByteArray Peer::takeSome(qint64 most) {
+    pump(most);
     QByteArray all;
     all.swap(received);
     return all;

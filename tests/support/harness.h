@@ -127,6 +127,7 @@ public:
     qsizetype sendSome(const QByteArray& bytes); // what the system takes now, without waiting
     bool expect(const QByteArray& bytes, int timeoutMs = 5000); // these bytes next, then taken
     QByteArray take(int waitMs = 0);                            // what has come within waitMs
+    QByteArray takeSome(qint64 most);                           // at most this much of what has come
     bool waitFor(const QByteArray& text, int timeoutMs = 5000); // until what has come holds the text
     End waitEnd(int timeoutMs = 5000);
     void shutdownWrite();
@@ -135,7 +136,7 @@ public:
     End end = End::Open;
 
 private:
-    void pump();
+    void pump(qint64 most = std::numeric_limits<qint64>::max());
     int m_fd = -1;
 };
 
