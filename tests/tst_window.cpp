@@ -211,6 +211,11 @@ private slots:
         w.form.session.printText(QStringLiteral("\nnext"));
         box.showNow();
         QCOMPARE(box.toPlainText(), "typed" + d.chopped(5) + "\nddddd\n\nnext");
+        // A line after a quiet spell shows at once, not at the next redraw of a stream.
+        QTest::qWait(150);
+        w.form.session.printLine(QStringLiteral(" at once"));
+        QTest::qWait(30);
+        QVERIFY(box.toPlainText().endsWith(QStringLiteral("next at once\n")));
     }
 
     void serverSettingsDialog() {

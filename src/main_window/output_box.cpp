@@ -5,7 +5,10 @@
 #include <QTextCursor>
 
 namespace {
-constexpr int CatchUpIntervalMs = 30;
+// Under a stream of lines the box is redrawn at most this often: each redraw lays out and paints
+// the view afresh, which costs far more than the lines themselves. A line after a quiet spell
+// shows at once.
+constexpr qint64 FrameIntervalMs = 100;
 // About what the widget takes in one frame.
 constexpr qsizetype CatchUpSlice = 512 * 1024;
 
@@ -22,7 +25,6 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
     connect(document(), &QTextDocument::contentsChange, this, &OutputBox::onContentsChange);
     m_catchUp.setSingleShot(true);
-    m_catchUp.setInterval(CatchUpIntervalMs);
     connect(&m_catchUp, &QTimer::timeout, this, [this] { catchUp(CatchUpSlice); });
 }
 
@@ -45,7 +47,9 @@ void OutputBox::appendText(const QString& text) {
 
 void OutputBox::scheduleCatchUp() {
     // A box nobody sees (no window at all, or not yet shown) catches up once it is shown.
-    if (isVisible() && !m_catchUp.isActive() && m_shown < m_text.size()) m_catchUp.start();
+    if (!isVisible() || m_catchUp.isActive() || m_shown >= m_text.size()) return;
+    const qint64 since = m_lastShown.isValid() ? m_lastShown.elapsed() : FrameIntervalMs;
+    m_catchUp.start(int(qMax<qint64>(0, FrameIntervalMs - since)));
 }
 
 void OutputBox::showEvent(QShowEvent* event) {
@@ -59,6 +63,7 @@ void OutputBox::catchUp(qsizetype most) {
     m_catchUp.stop();
     const qsizetype count = qMin(most, m_text.size() - m_shown);
     if (count <= 0) return;
+    m_lastShown.start();
     m_changing = true;
     showText(m_text.mid(m_shown, count));
     m_shown += count;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -51,4 +52,5 @@ private:
     bool m_changing = false;
     quint64 m_generation = 0;     // counts the times the content was replaced
     QTimer m_catchUp;
+    QElapsedTimer m_lastShown; // when text was last put into the widget
 };

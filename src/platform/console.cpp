@@ -21,6 +21,7 @@ namespace {
 class OutputWriter {
 public:
     static constexpr qsizetype Capacity = 1 << 20;
+    static constexpr std::chrono::milliseconds BatchInterval{10};
 
     OutputWriter() {
         // A reader that has gone must not end the program: writes then fail with EPIPE instead.
@@ -71,6 +72,10 @@ private:
             if (m_pending.isEmpty()) tellLeftOut();
             m_drained.notify_all();
             if (m_gone) return;
+            // Lines that come meanwhile go out together: one write for many, and no wake-up for each.
+            lock.unlock();
+            std::this_thread::sleep_for(BatchInterval);
+            lock.lock();
         }
     }
 

@@ -144,21 +144,26 @@ void TcpConnection::onPollEvents(quint32 events) {
         if (error == 0) flushOutput();
         return;
     }
-    if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readSome();
+    // The peer's end is seen in the same pass as the bytes before it.
+    if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readSome(events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR));
     if (events & (EPOLLOUT | EPOLLERR | EPOLLHUP)) flushOutput();
     checkFinished();
 }
 
-void TcpConnection::readSome() {
+void TcpConnection::readSome(bool untilDrained) {
     // A reader paused earlier in the same batch of readiness reports reads nothing now.
     if (m_readEnded || m_broken || (m_readPaused && !m_finishing)) return;
     char buffer[16 * 1024];
     bool grew = false;
     while (m_finishing || m_input.size() < InputLimit) {
         const qint64 room = m_finishing ? qint64(sizeof buffer) : InputLimit - m_input.size();
-        const ssize_t n = ::recv(m_fd, buffer, size_t(qMin<qint64>(room, sizeof buffer)), 0);
+        const size_t asked = size_t(qMin<qint64>(room, sizeof buffer));
+        const ssize_t n = ::recv(m_fd, buffer, asked, 0);
         if (n > 0) {
             if (!m_finishing) m_input.append(buffer, n), grew = true;
+            // Less than asked for is all there is now: the poller reports the socket again when
+            // more comes, and a look to find nothing would cost a system call for every message.
+            if (size_t(n) < asked && !untilDrained) break;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -249,7 +254,7 @@ void TcpConnection::updateInterest() {
     if (m_connecting) {
         events = EPOLLOUT;
     } else if (!m_broken) {
-        if (!m_readEnded && (m_finishing || (!m_readPaused && m_input.size() < InputLimit))) events |= EPOLLIN;
+        if (!m_readEnded && (m_finishing || (!m_readPaused && m_input.size() < InputLimit))) events |= EPOLLIN | EPOLLRDHUP;
         if (!m_output.empty()) events |= EPOLLOUT;
     }
     // A socket the poller cannot watch would never be heard of again: it fails instead.

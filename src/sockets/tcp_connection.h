@@ -44,7 +44,7 @@ public:
     static std::unique_ptr<TcpConnection> connectTo(SocketPoller& poller, quint32 address, quint16 port, int& error);
 
     // Reads what the system holds for us now, without waiting for the poller.
-    void readNow() { readSome(); }
+    void readNow() { readSome(true); }
     QByteArray takeInput();
     bool hasInput() const { return !m_input.isEmpty(); }
     bool broken() const { return m_broken; } // nothing more can be sent
@@ -76,7 +76,7 @@ public:
     void onPollEvents(quint32 events) override;
 
 private:
-    void readSome();
+    void readSome(bool untilDrained);
     void flushOutput();
     void fail(int error);
     void dropOutput();
