@@ -1,10 +1,13 @@
 #include "sender_stack.h"
 
+#include "send_backlog.h"
+
 void SenderStack::push(std::shared_ptr<SendBacklog> sender) {
     m_senders.push_back(std::move(sender));
 }
 
 void SenderStack::pop() {
+    if (m_senders.back()) m_senders.back()->passedOn();
     m_senders.pop_back();
 }
 

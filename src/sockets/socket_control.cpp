@@ -126,7 +126,6 @@ void SocketControl::attach(std::unique_ptr<TcpConnection> connection) {
     m_backlog = std::make_shared<SendBacklog>();
     m_backlog->onChanged = [this] { updateReadPause(); };
     m_allowance = 0;
-    ++m_shared.connections;
     // It broke before it could report anything: the poller could not watch it.
     if (m_connection->broken()) {
         if (m_state == SocketState::Connecting) onConnected(m_connection->failure());
@@ -139,9 +138,12 @@ void SocketControl::SendData(const QString& text) {
         throw RuntimeError(RunTimeErrors::WrongSocketState, wrongStateText);
     if (!m_connection || m_connection->broken()) return;
     const std::shared_ptr<SendBacklog> origin = m_shared.senders.current();
+    const bool relayed = origin && origin != m_backlog;
     // A reader that has fallen far behind the others loses its connection, as if it had gone away;
     // so does a peer that has stopped reading.
-    if (origin && m_connection->relayedBehindFront() > MaxQueuedBytesPerConnection) return cut(SendQueueCut::FellBehind);
+    if (relayed && !origin->mostReadersBehind() && m_connection->queuedFrom(*origin) > MaxQueuedBytesPerConnection)
+        return cut(SendQueueCut::FellBehind);
+    if (relayed) origin->passedOnTo();
     m_connection->write(m_shared.encodeCache.encode(text), origin);
     if (m_connection->queuedCost() > MaxQueuedBytesPerConnection && m_connection->stalledForMs() >= SendQueueStalledMs)
         cut(SendQueueCut::Stalled);
@@ -201,9 +203,7 @@ bool SocketControl::unloaded() const { return m_array.find(m_index) != this; }
 void SocketControl::releaseConnection() {
     if (m_backlog) m_backlog->onChanged = nullptr;
     m_backlog.reset();
-    if (!m_connection) return;
-    --m_shared.connections;
-    m_shared.drain.dispose(std::move(m_connection));
+    if (m_connection) m_shared.drain.dispose(std::move(m_connection));
 }
 
 void SocketControl::onReadable() { scheduleData(); }
@@ -233,13 +233,12 @@ void SocketControl::onConnected(int error) {
 void SocketControl::updateReadPause() {
     if (!m_connection) return; // a connection always has its backlog
     const qint64 queued = m_backlog->queued;
-    // Everyone else reads what this one sends; a reader far behind the rest is cut, not waited for.
-    const int readers = qMax(1, m_shared.connections - 1);
+    // A reader far behind the rest is cut, not waited for.
     bool paused = m_connection->readPaused();
-    if (!paused && 2 * m_backlog->readersBehind > readers && queued > m_allowance) {
+    if (!paused && m_backlog->mostReadersBehind() && queued > m_allowance) {
         paused = true;
         m_pausedAtMs = socketClockMs();
-    } else if (paused && 2 * m_backlog->readersNotCaughtUp <= readers) {
+    } else if (paused && m_backlog->mostReadersCaughtUp()) {
         paused = false;
         m_allowance = 0;
     } else if (paused && socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {

@@ -28,10 +28,10 @@ inline constexpr qint16 Error = 9;
 } // namespace SocketState
 
 // Most a connection may have queued for a peer that has taken nothing for SendQueueStalledMs, and
-// most a reader may have of others' messages waiting behind the one it is taking: such a peer (one
-// that stopped reading, or one that fell far behind the rest) loses its connection instead of
-// growing the program's memory without end. A peer that keeps up takes any amount, a message
-// larger than this too.
+// most a reader may have of one sender's messages waiting while most of that sender's readers keep
+// up: such a peer (one that stopped reading, or one that fell far behind the rest) loses its
+// connection instead of growing the program's memory without end. A peer that keeps up takes any
+// amount, a message larger than this too.
 inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
 inline constexpr qint64 SendQueueStalledMs = 2000;
 

@@ -20,5 +20,4 @@ struct SocketShared {
     SenderStack senders;
     DataTurns turns;
     ConnectionDrain drain;
-    int connections = 0; // elements that carry a connection: the readers of what one of them sends
 };

@@ -14,8 +14,10 @@
 namespace {
 constexpr int SendBufferBytes = 256 * 1024;
 // Small messages for one peer are joined in one piece up to this size: a peer that reads nothing
-// then costs the bytes queued for it, not a queue entry and a buffer for each message.
+// then costs the bytes queued for it, not a queue entry and a buffer for each message. Larger ones
+// stay pieces of their own, whose bytes every reader of a broadcast shares.
 constexpr qsizetype JoinBelowBytes = 64 * 1024;
+constexpr qsizetype SmallMessageBytes = 1024;
 // The memory a queued piece costs beside its bytes: the entry, the buffer's header, the
 // allocator's own.
 constexpr qint64 PieceCostBytes = 128;
@@ -73,7 +75,8 @@ void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBac
     account(origin, bytes.size());
     std::shared_ptr<SendBacklog> grown = origin;
     if (m_output.empty()) m_lastProgressMs = socketClockMs();
-    if (!m_output.empty() && m_output.back().origin == origin && m_output.back().bytes.size() < JoinBelowBytes)
+    if (bytes.size() < SmallMessageBytes && !m_output.empty() && m_output.back().origin == origin &&
+        m_output.back().bytes.size() < JoinBelowBytes)
         m_output.back().bytes += bytes;
     else
         m_output.push_back({bytes, 0, origin});
@@ -85,7 +88,6 @@ void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBac
 void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 delta) {
     if (!origin) return;
     origin->queued += delta;
-    m_relayed += delta;
     qint64& here = m_perSender[origin.get()];
     const qint64 before = here;
     here += delta;
@@ -94,10 +96,9 @@ void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 d
     if (here == 0) m_perSender.erase(origin.get());
 }
 
-qint64 TcpConnection::relayedBehindFront() const {
-    if (m_output.empty()) return 0;
-    const Chunk& front = m_output.front();
-    return m_relayed - (front.origin ? front.bytes.size() - front.offset : 0);
+qint64 TcpConnection::queuedFrom(const SendBacklog& sender) const {
+    const auto it = m_perSender.find(&sender);
+    return it == m_perSender.end() ? 0 : it->second;
 }
 
 qint64 TcpConnection::queuedCost() const { return m_queued + qint64(m_output.size()) * PieceCostBytes; }

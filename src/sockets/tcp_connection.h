@@ -1,5 +1,6 @@
 #pragma once
 
+#include "send_backlog.h"
 #include "socket_poller.h"
 
 #include <QByteArray>
@@ -7,23 +8,6 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
-
-// A reader with more than this of one sender's messages waiting is behind that sender; one with
-// less than the lower mark has caught up with it.
-inline constexpr qint64 BehindAboveBytes = 256 * 1024;
-inline constexpr qint64 CaughtUpBelowBytes = 64 * 1024;
-
-// What one sender's messages have queued at the other connections and not yet handed to the
-// system. The relay reads from a sender only while most of its readers keep up, so a flood slows
-// its own source through TCP instead of filling the server's memory, and one slow reader does not
-// set everyone's pace.
-struct SendBacklog {
-    qint64 queued = 0;
-    qint64 lastDrainMs = 0;             // when some of these bytes last left, or were first queued
-    int readersBehind = 0;              // readers with more than BehindAboveBytes of these waiting
-    int readersNotCaughtUp = 0;         // readers with CaughtUpBelowBytes or more of these waiting
-    std::function<void()> onChanged;    // the sender looks again at whether it may read
-};
 
 // A non-blocking TCP connection watched by the poller. It reads into a bounded buffer, writes at
 // once and queues the rest, and reports through callbacks, which must not run program handlers.
@@ -52,8 +36,8 @@ public:
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
-    // Relayed bytes that wait behind the piece being sent: how far this reader is behind its senders.
-    qint64 relayedBehindFront() const;
+    // What waits here of this sender's messages.
+    qint64 queuedFrom(const SendBacklog& sender) const;
     // What the queue costs in memory: its bytes and the bookkeeping of each queued piece.
     qint64 queuedCost() const;
     // How long the peer has taken none of what is queued for it; 0 while nothing is queued.
@@ -102,8 +86,7 @@ private:
     QByteArray m_input;
     std::deque<Chunk> m_output;
     qint64 m_queued = 0;
-    qint64 m_relayed = 0;                                 // the queued bytes that have a sender
-    std::unordered_map<SendBacklog*, qint64> m_perSender; // senders with bytes queued here
+    std::unordered_map<const SendBacklog*, qint64> m_perSender; // senders with bytes queued here
     qint64 m_lastProgressMs = 0; // when the queue last shrank, or last began to fill
     std::function<void()> m_done;
 };
