@@ -20,7 +20,7 @@ void ChatServer::Winsock1_Close(int Index) {
             if (const SendQueueCut cut = Winsock1(Index).sendQueueExceeded(); cut != SendQueueCut::None)
                 m_session.printLine(QStringLiteral("Send queue exceeded: client ") + Winsock1(Index).RemoteHostIP() +
                                     (cut == SendQueueCut::Stalled ? QStringLiteral(" took nothing for 2 s")
-                                                                  : QStringLiteral(" fell 4 MiB behind")) +
+                                                                  : QStringLiteral(" fell far behind the others")) +
                                     QStringLiteral(", its connection was cut."));
             m_session.printLine(QStringLiteral("Connection closed by client ") + Winsock1(Index).RemoteHostIP());
             const QString tag = Winsock1(Index).Tag;

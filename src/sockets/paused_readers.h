@@ -9,7 +9,8 @@
 
 // Readers held back for their senders' sake are looked at again now and then, not only when some
 // of their senders' bytes leave: a sender whose messages wait at connections that no longer read
-// would otherwise be held back for good.
+// would otherwise be held back for good. So are connections with a full queue, which are cut once
+// they have taken nothing for long, though nothing more is sent to them.
 class PausedReaders {
 public:
     // Decides afresh whether the reader stays held back; true while it does.

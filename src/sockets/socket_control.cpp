@@ -139,14 +139,27 @@ void SocketControl::SendData(const QString& text) {
     if (!m_connection || m_connection->broken()) return;
     const std::shared_ptr<SendBacklog> origin = m_shared.senders.current();
     const bool relayed = origin && origin != m_backlog;
-    // A reader that has fallen far behind the others loses its connection, as if it had gone away;
-    // so does a peer that has stopped reading.
-    if (relayed && !origin->mostReadersBehind() && m_connection->queuedFrom(*origin) > MaxQueuedBytesPerConnection)
-        return cut(SendQueueCut::FellBehind);
+    // A reader that has fallen far behind the others loses its connection, as if it had gone away:
+    // far behind on this sender, or behind here while the messages of many senders pile up. So
+    // does a peer that has stopped reading.
+    if (relayed && !origin->mostReadersBehind()) {
+        const qint64 fromSender = m_connection->queuedFrom(*origin);
+        if (fromSender > MaxQueuedBytesPerConnection ||
+            (fromSender > BehindAboveBytes && m_connection->relayedQueued() > 2 * MaxQueuedBytesPerConnection))
+            return cut(SendQueueCut::FellBehind);
+    }
     if (relayed) origin->passedOnTo();
     m_connection->write(m_shared.encodeCache.encode(text), origin);
-    if (m_connection->queuedCost() > MaxQueuedBytesPerConnection && m_connection->stalledForMs() >= SendQueueStalledMs)
-        cut(SendQueueCut::Stalled);
+    if (!lookAgainAtSendQueue()) return;
+    // Its senders may wait for it now: the stall is looked for without further sends.
+    watchAgain();
+}
+
+bool SocketControl::lookAgainAtSendQueue() {
+    if (m_connection->broken() || m_connection->queuedCost() <= MaxQueuedBytesPerConnection) return false;
+    if (m_connection->stalledForMs() < SendQueueStalledMs) return true;
+    cut(SendQueueCut::Stalled);
+    return false;
 }
 
 void SocketControl::cut(SendQueueCut why) {
@@ -241,21 +254,26 @@ void SocketControl::updateReadPause() {
     } else if (paused && m_backlog->mostReadersCaughtUp()) {
         paused = false;
         m_allowance = 0;
-    } else if (paused && socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {
+    } else if (paused && m_backlog->readersAtTheCap == 0 &&
+               socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {
         // The stall is counted from the pause too: a sender whose bytes wait only at readers
-        // that never take any gains one allowance per stall, not one at every look.
+        // that never take any gains one allowance per stall, not one at every look. Readers that
+        // take little now and then gain none past the cap: the sender waits for them.
         paused = false;
         m_allowance = queued + StalledAllowanceBytes;
     }
     m_connection->setReadPaused(paused);
-    if (paused) m_shared.pausedReaders.watch(m_index, *this, [this] { return lookAgainAtReadPause(); });
+    if (paused) watchAgain();
 }
 
-bool SocketControl::lookAgainAtReadPause() {
+void SocketControl::watchAgain() { m_shared.pausedReaders.watch(m_index, *this, [this] { return lookAgain(); }); }
+
+bool SocketControl::lookAgain() {
     // Only the array's own elements are looked at again.
-    if (unloaded() || !m_connection || !m_connection->readPaused()) return false;
-    updateReadPause();
-    return m_connection && m_connection->readPaused();
+    if (unloaded() || !m_connection) return false;
+    if (m_connection->readPaused()) updateReadPause();
+    const bool paused = m_connection->readPaused();
+    return lookAgainAtSendQueue() || paused;
 }
 
 void SocketControl::scheduleData() {

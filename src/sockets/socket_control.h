@@ -27,12 +27,7 @@ inline constexpr qint16 Closing = 8;
 inline constexpr qint16 Error = 9;
 } // namespace SocketState
 
-// Most a connection may have queued for a peer that has taken nothing for SendQueueStalledMs, and
-// most a reader may have of one sender's messages waiting while most of that sender's readers keep
-// up: such a peer (one that stopped reading, or one that fell far behind the rest) loses its
-// connection instead of growing the program's memory without end. A peer that keeps up takes any
-// amount, a message larger than this too.
-inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
+// How long a peer with more than MaxQueuedBytesPerConnection queued may take nothing.
 inline constexpr qint64 SendQueueStalledMs = 2000;
 
 // Why a connection was cut for what was queued for it.
@@ -96,7 +91,11 @@ private:
     void onGone();
     void onConnected(int error);
     void updateReadPause();
-    bool lookAgainAtReadPause();
+    // Looks again, now and then, at a sender held back and at a peer with a full queue; true while
+    // either is still so.
+    void watchAgain();
+    bool lookAgain();
+    bool lookAgainAtSendQueue(); // cuts a peer that has taken nothing for long; true while its queue is full
 
     void scheduleData();
     void deliverData();

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <linux/sockios.h>
 #include <sys/epoll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -88,11 +90,13 @@ void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBac
 void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 delta) {
     if (!origin) return;
     origin->queued += delta;
+    m_relayed += delta;
     qint64& here = m_perSender[origin.get()];
     const qint64 before = here;
     here += delta;
     origin->readersBehind += int(here > BehindAboveBytes) - int(before > BehindAboveBytes);
     origin->readersNotCaughtUp += int(here >= CaughtUpBelowBytes) - int(before >= CaughtUpBelowBytes);
+    origin->readersAtTheCap += int(here > MaxQueuedBytesPerConnection) - int(before > MaxQueuedBytesPerConnection);
     if (here == 0) m_perSender.erase(origin.get());
 }
 
@@ -103,7 +107,16 @@ qint64 TcpConnection::queuedFrom(const SendBacklog& sender) const {
 
 qint64 TcpConnection::queuedCost() const { return m_queued + qint64(m_output.size()) * PieceCostBytes; }
 
-qint64 TcpConnection::stalledForMs() const { return m_output.empty() ? 0 : socketClockMs() - m_lastProgressMs; }
+qint64 TcpConnection::stalledForMs() {
+    if (m_output.empty()) return 0;
+    // A slow reader takes from the system's buffers long before our queue moves: that counts too.
+    int unsent = 0;
+    if (ioctl(m_fd, SIOCOUTQ, &unsent) == 0 && unsent != m_systemQueued) {
+        m_systemQueued = unsent;
+        m_lastProgressMs = socketClockMs();
+    }
+    return socketClockMs() - m_lastProgressMs;
+}
 
 void TcpConnection::setReadPaused(bool paused) {
     if (m_readPaused == paused) return;

@@ -36,12 +36,13 @@ public:
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
-    // What waits here of this sender's messages.
+    // What waits here of this sender's messages, and of all senders'.
     qint64 queuedFrom(const SendBacklog& sender) const;
+    qint64 relayedQueued() const { return m_relayed; }
     // What the queue costs in memory: its bytes and the bookkeeping of each queued piece.
     qint64 queuedCost() const;
     // How long the peer has taken none of what is queued for it; 0 while nothing is queued.
-    qint64 stalledForMs() const;
+    qint64 stalledForMs();
 
     // While paused nothing more is read: the peer is held back by TCP.
     void setReadPaused(bool paused);
@@ -86,8 +87,10 @@ private:
     QByteArray m_input;
     std::deque<Chunk> m_output;
     qint64 m_queued = 0;
+    qint64 m_relayed = 0;                                       // the queued bytes that have a sender
     std::unordered_map<const SendBacklog*, qint64> m_perSender; // senders with bytes queued here
     qint64 m_lastProgressMs = 0; // when the queue last shrank, or last began to fill
+    int m_systemQueued = 0;      // what the system held for the peer at the last look
     std::function<void()> m_done;
 };
 
