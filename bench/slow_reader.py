@@ -9,7 +9,9 @@ server, mib, rate = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 folder = tempfile.mkdtemp(); shutil.copy(server, folder)
 program = subprocess.Popen([os.path.join(folder, os.path.basename(server)), "--port", "0", "--max-clients", "10"],
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-while not (found := re.search(rb"on port (\d+)", program.stdout.readline())): pass
+for line in program.stdout:
+    if found := re.search(rb"on port (\d+)", line): break
+else: sys.exit("slow_reader: the server did not start")
 port = int(found.group(1))
 threading.Thread(target=lambda: [None for _ in program.stdout], daemon=True).start()  # keep the pipe drained
 
