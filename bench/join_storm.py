@@ -2,20 +2,13 @@
 """A storm of joins: a watcher joins, then N clients connect at once and send their nick names
 as fast as they can. Prints one JSON line: whether the watcher was told of the joins in the
 order the server took them (its output), and how long after a joiner read its welcome its
-joined notice reached the watcher (p50, p99, max; negative when the notice came first).        bench/join_storm.py BUILT_SERVER N      (N at most 999)
+joined notice reached the watcher (p50, p99, max; negative when the notice came first).
+        bench/join_storm.py BUILT_SERVER N        (N at most 999)
 """
-import json, os, re, selectors, shutil, socket, subprocess, sys, tempfile, threading, time
+import json, local_server, re, selectors, socket, sys, threading, time
 server, count = sys.argv[1], int(sys.argv[2])
-folder = tempfile.mkdtemp(); shutil.copy(server, folder)
-program = subprocess.Popen([os.path.join(folder, os.path.basename(server)), "--port", "0", "--max-clients", "1000"],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-for line in program.stdout:
-    if found := re.search(rb"on port (\d+)", line): break
-else: sys.exit("join_storm: the server did not start")
-port = int(found.group(1))
 accepted = []  # the nick names in the order the server took them, from its output
-threading.Thread(target=lambda: [accepted.extend(re.findall(rb": nickName=(n\d+)", line)) for line in program.stdout],
-                 daemon=True).start()
+program, port = local_server.start(server, 1000, lambda line: accepted.extend(re.findall(rb": nickName=(n\d+)", line)))
 
 watcher = socket.create_connection(("127.0.0.1", port)); watcher.sendall(b"nickName=watcher")
 notices, welcomed, heard = [], {}, b""

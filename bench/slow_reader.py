@@ -4,16 +4,9 @@ in a thread of its own, and a sender that pastes MIB mebibytes. Prints one JSON 
 fast readers had it all, how much the slow one had and whether it was cut, and the server's
 peak RSS.        bench/slow_reader.py BUILT_SERVER MIB RATE
 """
-import json, os, re, shutil, socket, subprocess, sys, tempfile, threading, time
+import json, local_server, re, socket, sys, threading, time
 server, mib, rate = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-folder = tempfile.mkdtemp(); shutil.copy(server, folder)
-program = subprocess.Popen([os.path.join(folder, os.path.basename(server)), "--port", "0", "--max-clients", "10"],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-for line in program.stdout:
-    if found := re.search(rb"on port (\d+)", line): break
-else: sys.exit("slow_reader: the server did not start")
-port = int(found.group(1))
-threading.Thread(target=lambda: [None for _ in program.stdout], daemon=True).start()  # keep the pipe drained
+program, port = local_server.start(server, 10)
 
 def join(nick):
     s = socket.create_connection(("127.0.0.1", port)); s.sendall(b"nickName=" + nick)
