@@ -290,8 +290,7 @@ private:
             for (int s = 0; s < senders; ++s) unsent[s] -= peers[s]->sendSome(piece.left(qMin<qint64>(unsent[s], piece.size())));
             QTest::qWait(1);
         }
-        // Those cut have their reset; those not cut have had all, and the server was idle while
-        // everyone waited for a reader that takes nothing.
+        // Those cut have their reset; those not cut have had all if they could.
         QString wasCut;
         bool allCanFinish = true; // every reader that stays can take it all in the time
         for (size_t i = 0; i < peers.size(); ++i)
@@ -309,7 +308,9 @@ private:
         if (!kept.empty()) QCOMPARE_LT(std::ranges::max(kept) - std::ranges::min(kept), 6 << 20);
         QCOMPARE(server.shortTexts.count(QStringLiteral("Send queue exceeded")), wasCut.size());
         QVERIFY(wasCut.isEmpty() || server.shortTexts.contains("client 127.0.0.1 " + cut.section(QLatin1Char(' '), 1) + ", its connection was cut.\r\n"));
-        if (cut.endsWith(QLatin1String("2 s"))) QCOMPARE_LT(threadCpuMs() - cpu, clock.elapsed() * 3 / 4);
+        // Where no reader takes all it can, the program mostly waits, and waits idle.
+        if (std::all_of(rates.begin() + senders, rates.end(), [](int rate) { return rate >= 0; }))
+            QCOMPARE_LT(threadCpuMs() - cpu, clock.elapsed() * 3 / 4);
     }
 
 private slots:
