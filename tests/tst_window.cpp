@@ -211,11 +211,20 @@ private slots:
         w.form.session.printText(QStringLiteral("\nnext"));
         box.showNow();
         QCOMPARE(box.toPlainText(), "typed" + d.chopped(5) + "\nddddd\n\nnext");
-        // A line after a quiet spell shows at once, not at the next redraw of a stream.
+        // A line after a quiet spell shows at once; one right after it waits for the next redraw.
         QTest::qWait(150);
         w.form.session.printLine(QStringLiteral(" at once"));
         QTest::qWait(30);
         QVERIFY(box.toPlainText().endsWith(QStringLiteral("next at once\n")));
+        w.form.session.printLine(QStringLiteral("soon"));
+        QCoreApplication::processEvents();
+        QVERIFY(!box.toPlainText().contains(QStringLiteral("soon")));
+        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("soon\n")); }, 1000));
+        // What comes while the window is hidden shows once it is shown again.
+        w.form.hide();
+        w.form.session.printLine(QStringLiteral("while hidden"));
+        w.form.show();
+        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("soon\nwhile hidden\n")); }, 1000));
     }
 
     void serverSettingsDialog() {
