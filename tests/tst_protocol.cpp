@@ -170,6 +170,8 @@ private slots:
         row("a maximum of 0 refuses everyone", "0", {"A*", "A<" FULL, "A!", "@"});
         row("a refused peer that leaves during its refusal is seen leaving", "1",
             {"A=alice", "B*", "B-", "B<" FULL, "B!", ":" CLOSED, "@[alice]"});
+        row("refusals at once each take an element of their own", "1",
+            {"A=alice", "B*", "C*", "D*", "B<" FULL, "C<" FULL, "D<" FULL, "B!", "C!", "D!", ":", "@[alice]"});
         row("a kick tells the kicked, then the others, and frees the slot", "10",
             {"A=alice", "B=bob", "C=carol", "#kickName=bob", "B<" KICKED, "B!", "A<>>> bob was kicked by SERVER <<<",
              "A<>>> bob has left <<<", "C<>>> bob was kicked by SERVER <<<", "C<>>> bob has left <<<",
