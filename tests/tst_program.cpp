@@ -317,8 +317,8 @@ private slots:
         Program server(settingsFile(port, "sam"));
         server.env = x.environment();
         server.env.insert(QStringLiteral("XDG_RUNTIME_DIR"), server.folder.path());
-        // Qt's own messages, told once the display is open, go to standard error as usual.
-        server.env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.input.events=true"));
+        // Qt's own messages, while the display opens and after, go to standard error as usual.
+        server.env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.qpa.*=true"));
         server.start({});
         const QString window = x.waitForWindow(QStringLiteral("^Parleon$"));
         QVERIFY(!window.isEmpty());
