@@ -170,6 +170,8 @@ private slots:
         row("a maximum of 0 refuses everyone", "0", {"A*", "A<" FULL, "A!", "@"});
         row("a refused peer that leaves during its refusal is seen leaving", "1",
             {"A=alice", "B*", "B-", "B<" FULL, "B!", ":" CLOSED, "@[alice]"});
+        const QByteArray line(40000, 'x');
+        row("a read of up to 64 KiB is one message", "10", {"A=alice", "B=bob", "A>" + line, "B<alice: " + line});
         row("refusals at once each take an element of their own", "1",
             {"A=alice", "B*", "C*", "D*", "B<" FULL, "C<" FULL, "D<" FULL, "B!", "C!", "D!", ":", "@[alice]"});
         row("a kick tells the kicked, then the others, and frees the slot", "10",
