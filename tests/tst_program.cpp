@@ -340,6 +340,11 @@ private slots:
         x.run(QStringLiteral("xdotool"), {"keyup", "Return"});
         QVERIFY(alice.expect("SERVER: held"));
         QCOMPARE(bob.take(300), "SERVER: held");
+        // Return let go while another key is still down sends the line all the same.
+        x.xdotool(window, {"type", "--delay", "20", "both"});
+        x.run(QStringLiteral("xdotool"), {"keydown", "Return", "keydown", "s", "keyup", "Return", "keyup", "s"});
+        QVERIFY(alice.expect("SERVER: boths"));
+        QCOMPARE(bob.take(300), "SERVER: boths");
 
         // A line arriving while the window is not active marks it; while it is active, it does not.
         const auto demandsAttention = [&] {
