@@ -194,6 +194,13 @@ private slots:
         QCOMPARE(box.text().size(), 25002);
         w.form.session.printLine(QStringLiteral("next"));
         QCOMPARE(box.text(), QStringLiteral(">>> Reset output-text. Too much text. <<<\r\nnext\r\n"));
+        // A CR before a reset waits for no LF after it: that LF is a line break of its own.
+        w.form.session.printText(QStringLiteral("cr\r"));
+        box.showNow();
+        box.setText(QString());
+        w.form.session.printText(QStringLiteral("\nfresh"));
+        box.showNow();
+        QCOMPARE(box.toPlainText(), QStringLiteral("\nfresh"));
         // What the user types into an emptied box is kept, even before anything arrives.
         box.setText(QString());
         QTest::keyClicks(&box, QStringLiteral("typed"));
