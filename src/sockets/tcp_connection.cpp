@@ -5,9 +5,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <linux/sockios.h>
 #include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
