@@ -1,11 +1,8 @@
 // The chat protocol on the server, as conversations with raw TCP peers: every byte each peer
-// receives, every line the output box gains and the slot table, step by step. Below it, the socket
-// layer on its own: how the bytes of one connection become messages, and the run-time errors of
-// a method used in the wrong state. Between them, peers that stop reading.
+// receives, every line the output box gains and the slot table, step by step. Then peers that stop
+// reading, and how the bytes of one connection become messages.
 #include "harness.h"
-#include "platform/err_object.h"
 #include "platform/yield.h"
-#include "sockets/data_turns.h"
 #include "sockets/incoming_text.h"
 
 #include <QRegularExpression>
@@ -172,6 +169,10 @@ private slots:
             {"A=alice", "B*", "B-", "B<" FULL, "B!", ":" CLOSED, "@[alice]"});
         const QByteArray line(40000, 'x');
         row("a read of up to 64 KiB is one message", "10", {"A=alice", "B=bob", "A>" + line, "B<alice: " + line});
+        const QByteArray beyondTheCap(6 << 20, 'w');
+        row("a line larger than a reader's cap reaches every reader whole, and a kick after it", "10",
+            {"A=alice", "B=bob", "#" + beyondTheCap, "#kickName=bob", "B<SERVER: " + beyondTheCap + KICKED, "B!",
+             "A<SERVER: " + beyondTheCap + ">>> bob was kicked by SERVER <<<", "A<>>> bob has left <<<"});
         row("refusals at once each take an element of their own", "1",
             {"A=alice", "B*", "C*", "D*", "B<" FULL, "C<" FULL, "D<" FULL, "B!", "C!", "D!", ":", "@[alice]"});
         row("a kick tells the kicked, then the others, and frees the slot", "10",
@@ -373,25 +374,6 @@ private slots:
         QCOMPARE(bob->received, "alice: onevictim: last words>>> victim was kicked by SERVER <<<>>> victim has left <<<");
     }
 
-    void aLineLargerThanTheCapReachesEveryReaderWhole() {
-        Chat server;
-        QVERIFY(startServer(server, 0));
-        const quint16 port = server.port();
-        auto alice = joinAs(port, "alice"), bob = joinAs(port, "bob");
-        QVERIFY(alice && bob && alice->expect(">>> bob has joined <<<"));
-        const QString line(6 << 20, 'w');
-        server.type(line);
-        server.type(QStringLiteral("kickName=bob")); // bob's connection ends once all has gone out
-        QByteArray atAlice, atBob;
-        QVERIFY(waitUntil([&] {
-            atBob += bob->take(1);
-            return (atAlice += alice->take(1)).endsWith(">>> bob has left <<<") && bob->end != Peer::End::Open;
-        }, 20000));
-        QCOMPARE(atBob, "SERVER: " + line.toLatin1() + KICKED);
-        QCOMPARE(atAlice, "SERVER: " + line.toLatin1() + ">>> bob was kicked by SERVER <<<>>> bob has left <<<");
-        QVERIFY(alice->end == Peer::End::Open && bob->end == Peer::End::Fin);
-    }
-
     void readsBecomeMessages_data() {
         QTest::addColumn<QByteArrayList>("reads"); // "" stands for the hold time passing
         QTest::addColumn<QStringList>("messages");
@@ -425,52 +407,6 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
-    }
-
-    void turnsAreFirstComeFirstServed() {
-        // Turns are taken in the order they were asked for, also while one is being handed on.
-        DataTurns turns;
-        QObject a, b, c;
-        QString order;
-        const auto taker = [&](QObject* element, QChar name) {
-            return [&, element, name] {
-                if (turns.enter(element, [] {})) order += name, turns.leave();
-            };
-        };
-        QVERIFY(turns.enter(&a, [] {}));
-        QVERIFY(!turns.enter(&b, taker(&b, 'b')));
-        turns.leave(); // b's turn is on its way
-        QVERIFY(!turns.enter(&c, taker(&c, 'c')));
-        QVERIFY(waitUntil([&] { return order.size() == 2; }));
-        QCOMPARE(order, QStringLiteral("bc"));
-    }
-
-    void misuseFailsWithRunTimeErrors() {
-        QTcpServer listener;
-        QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
-        SocketControlArray array;
-        const QString wrongState = QStringLiteral("40006 Wrong protocol or connection state for the requested transaction or request");
-        const std::pair<std::function<void()>, QString> calls[] = {
-            {[&] { array(0).SendData(QStringLiteral("x")); }, wrongState},
-            {[&] { array(0).Bind(65536); }, "380 Invalid property value"},
-            {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), 0); }, "380 Invalid property value"},
-            {[&] { array(0).Accept(42); }, "5 Invalid procedure call or argument"},
-            {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort()); }, "none"},
-            {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort()); }, wrongState},
-            {[&] { array(0).Accept(42); }, wrongState},
-            {[&] { array(0).Listen(); }, wrongState},
-            {[&] { array.Load(0); }, "360 Object already loaded"},
-            {[&] { array.Unload(0); }, "362 Can't unload controls created at design time"},
-            {[&] { array(1); }, "340 Control array element '1' doesn't exist"}};
-        for (const auto& [call, error] : calls) {
-            QString raised = QStringLiteral("none");
-            try {
-                call();
-            } catch (const RuntimeError& e) {
-                raised = QString::number(e.number()) + ' ' + e.description();
-            }
-            QCOMPARE(raised, error);
-        }
     }
 };
 

@@ -5,7 +5,6 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "platform/number_conversion.h"
-#include "platform/yield.h"
 #include "settings/settings_file.h"
 #include "sockets/socket_state_text.h"
 
@@ -187,22 +186,6 @@ private slots:
             const QString expected = row.contains('=') ? row.section('=', 1) : QString::number(row.trimmed().toInt());
             QCOMPARE(value ? QString::number(*value) : QStringLiteral("-"), expected);
         }
-    }
-
-    void nestedYieldsStopAtTheirBound() {
-        // Each handler yields, and the yield runs the next handler: the nesting stops at the bound,
-        // and what waits then runs once the handlers above have finished.
-        int depth = 0, deepest = 0, runs = 0;
-        const int total = 3 * platform::MaxYieldDepth;
-        std::function<void()> handler = [&] {
-            deepest = std::max(deepest, ++depth);
-            if (++runs < total) QMetaObject::invokeMethod(qApp, handler, Qt::QueuedConnection);
-            platform::doEvents();
-            --depth;
-        };
-        handler();
-        QVERIFY(waitUntil([&] { return runs == total; }));
-        QCOMPARE(deepest, platform::MaxYieldDepth + 1);
     }
 
     void aSlowLookupHoldsUpNobodyButItsNewcomer() {

@@ -1,7 +1,6 @@
 // The main window and its dialogs as a user meets them: where everything is, what keys do, the
 // output box, the title bar, the server settings dialog and the connect dialog's rules and memory.
 #include "main_window/output_box.h"
-#include "main_window/program_icon.h"
 #include "window_harness.h"
 
 #include <QAccessible>
@@ -98,15 +97,6 @@ private slots:
         QCOMPARE(settings, "CancelButton \"Cancel\" | Label1 \"Run Server at Port:\" | Label2 \"Allow max. Clients on Server:\" | "
                            "OKButton \"OK\" | Picture1 \"\" | Text1 \"9843 (greyed)\" | Text2 \"10\" | Parleon Server Settings | tab: "
                            "OKButton CancelButton Text2 || Server port | Maximum number of clients | Parleon | OK | Cancel");
-    }
-
-    void theIconIsTwoBubblesOnADarkTile() {
-        const QImage icon = programIconPixmap(32).toImage();
-        // Clear beyond the tile's round corner, the tile black, the green bubble round at its
-        // corners, the white one in front with green dots.
-        const std::pair<QPoint, QRgb> pixels[] = {{{0, 0}, 0},           {{16, 2}, 0xff000000},   {{8, 8}, 0xff00ff00},
-                                                  {{20, 5}, 0xff00ff00}, {{13, 22}, 0xffffffff}, {{15, 18}, 0xff008000}};
-        for (const auto& [at, colour] : pixels) QCOMPARE(QString::number(icon.pixel(at), 16), QString::number(colour, 16));
     }
 
     void returnSendsFromAnyControlAndUpDownRecall() {
