@@ -1,7 +1,9 @@
 // The chat protocol on the server, as conversations with raw TCP peers: every byte each peer
 // receives, every line the output box gains and the slot table, step by step. Then peers that stop
-// reading, and how the bytes of one connection become messages.
+// reading, how the bytes of one connection become messages, and the run-time errors of a method
+// used in the wrong state.
 #include "harness.h"
+#include "platform/err_object.h"
 #include "platform/yield.h"
 #include "sockets/incoming_text.h"
 
@@ -407,6 +409,42 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
+    }
+
+    void misuseFailsWithRunTimeErrors() {
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost, 0));
+        SocketControlArray array;
+        const QString wrongState = QStringLiteral("40006 Wrong protocol or connection state for the requested transaction or request");
+        const std::pair<std::function<void()>, QString> calls[] = {
+            {[&] { array(0).SendData(QStringLiteral("x")); }, wrongState},
+            {[&] { array(0).Bind(65536); }, "380 Invalid property value"},
+            {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), 0); }, "380 Invalid property value"},
+            {[&] { array(0).Accept(42); }, "5 Invalid procedure call or argument"},
+            {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort()); }, "none"},
+            {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort()); }, wrongState},
+            {[&] { array(0).Accept(42); }, wrongState},
+            {[&] { array(0).Listen(); }, wrongState},
+            {[&] { array(0).Bind(1); }, wrongState},
+            {[&] { array.Load(0); }, "360 Object already loaded"},
+            {[&] { array.Unload(0); }, "362 Can't unload controls created at design time"},
+            {[&] { array(1); }, "340 Control array element '1' doesn't exist"}};
+        for (const auto& [call, error] : calls) {
+            QString raised = QStringLiteral("none");
+            try {
+                call();
+            } catch (const RuntimeError& e) {
+                raised = QString::number(e.number()) + ' ' + e.description();
+            }
+            QCOMPARE(raised, error);
+        }
+        // An address that is no dotted number is reported as a host not found, from the event loop.
+        QString reported;
+        QObject::connect(&array, &SocketControlArray::Error, [&](int, qint32 number, const QString& text) { reported = QString::number(number) + ' ' + text; });
+        array(0).Close();
+        array(0).Connect(QStringLiteral("no.such.host"), 1);
+        QVERIFY(reported.isEmpty() && waitUntil([&] { return !reported.isEmpty(); }));
+        QCOMPARE(reported, QStringLiteral("11001 Authoritative answer: Host not found"));
     }
 };
 
