@@ -22,7 +22,6 @@ ChatSession::ChatSession(ChatView& view) : m_view(view) {
         if (ChatRole* playing = role()) playing->Winsock1_Close(index);
     });
     connect(&Winsock1, &SocketControlArray::Error, this, &ChatSession::Winsock1_Error);
-    Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &ChatSession::Timer1_Timer);
 }

@@ -50,7 +50,6 @@ void SocketControl::Connect(const QString& remoteHost, qint32 remotePort) {
     if (remotePort < 1 || remotePort > 65535)
         throw RuntimeError(RunTimeErrors::InvalidPropertyValue, QStringLiteral("Invalid property value"));
     ++m_connectionSerial;
-    m_text.clear();
     m_remotePort = remotePort;
     m_remoteHostIP = remoteHost;
     const std::optional<quint32> address = parseDottedDecimal(remoteHost);
@@ -104,7 +103,6 @@ void SocketControl::Accept(qint32 requestID) {
     if (pending.fd < 0)
         throw RuntimeError(RunTimeErrors::InvalidProcedureCall, QStringLiteral("Invalid procedure call or argument"));
     ++m_connectionSerial;
-    m_text.clear();
     m_remoteHostIP = pending.peerAddress;
     m_remotePort = pending.peerPort;
     m_state = SocketState::Connected;
