@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "platform/yield.h"
+#include "sockets/data_turns.h"
 #include "sockets/incoming_text.h"
 
 #include <QRegularExpression>
@@ -409,6 +410,25 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
+    }
+
+    void turnsAreTakenInTheOrderAskedFor() {
+        // Also by one that asks the moment a turn has been handed on: it waits for those before it.
+        DataTurns turns;
+        QObject a, b, c, d;
+        QString order;
+        std::function<void(QObject*, QChar)> ask = [&](QObject* element, QChar name) {
+            if (!turns.enter(element, [&, element, name] { ask(element, name); })) return;
+            order += name;
+            if (name == 'b') QMetaObject::invokeMethod(&d, [&] { ask(&d, 'd'); }, Qt::QueuedConnection);
+            turns.leave();
+        };
+        QVERIFY(turns.enter(&a, [] {}));
+        ask(&b, 'b');
+        ask(&c, 'c');
+        turns.leave();
+        QVERIFY(waitUntil([&] { return order.size() == 3; }));
+        QCOMPARE(order, QStringLiteral("bcd"));
     }
 
     void misuseFailsWithRunTimeErrors() {
