@@ -67,6 +67,12 @@ private slots:
         for (QWidget* box : {static_cast<QWidget*>(w.form.Text3), static_cast<QWidget*>(w.form.Text4)})
             QVERIFY(box->palette().color(QPalette::Base) == Qt::black && box->palette().color(QPalette::Text) == Qt::green);
         QCOMPARE(w.form.Text4->verticalScrollBar()->isVisible(), true); // even with nothing to scroll
+        // The boxes follow the window's size; a window too small for them leaves them as they were.
+        for (const auto& [size, output] : {std::pair(QSize(600, 400), QRect(8, 64, 585, 326)), {QSize(10, 10), QRect(8, 64, 585, 326)},
+                                            {QSize(700, 300), QRect(8, 64, 685, 226)}}) {
+            w.form.resize(size);
+            QVERIFY(w.form.Text4->geometry() == output && w.form.Text3->geometry() == QRect(8, 40, output.width(), 19));
+        }
         // Tab moves on from the output box to "?"; it types nothing into the box.
         w.form.Text4->setFocus();
         QTest::keyClick(w.form.Text4, Qt::Key_Tab);
