@@ -182,7 +182,8 @@ private slots:
 
     void anUnreachableAddressFailsAtOnce() {
         const auto restore = qScopeGuard([] { setReverseLookupForTests(nullptr); });
-        setReverseLookupForTests([](quint32) { return ReverseLookupResult{"broadcast", 0}; });
+        // The name takes a while to come: the program waits for it, yielding meanwhile.
+        setReverseLookupForTests([](quint32) { return QThread::msleep(120), ReverseLookupResult{"broadcast", 0}; });
         Chat w;
         script().button(platform::MsgResult::Ok);
         QVERIFY(connectTo(w, 9843, "hana", "255.255.255.255").endsWith(QStringLiteral("Network is unreachable\r\n\r\n")));
