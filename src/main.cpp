@@ -52,7 +52,7 @@ int main(int argc, char* argv[]) {
     passOn = qInstallMessageHandler(whileOpeningDisplay);
     QApplication app(argc, argv);
     passOnHeldMessages();
-    // Names the user's configuration folder, used when the program's own folder is read-only.
+    // The window's class for the window manager and the desktop ("Parleon"), before any window.
     QApplication::setApplicationName(QStringLiteral("Parleon"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.parleon.Parleon"));
     Form1 form;

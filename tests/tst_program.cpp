@@ -324,6 +324,7 @@ private slots:
         server.start({});
         const QString window = x.waitForWindow(QStringLiteral("^Parleon$"));
         QVERIFY(!window.isEmpty());
+        QCOMPARE(x.run(QStringLiteral("xprop"), {"-id", window, "WM_CLASS"}), QStringLiteral("WM_CLASS(STRING) = \"parleon\", \"Parleon\""));
         QFile::remove(server.settingsPath());
         x.run(QStringLiteral("xdotool"), {"mousemove", "--window", window, QString::number((120 + 847) / 15), "20", "click", "1"});
         x.xdotool(x.waitForWindow(QStringLiteral("^Parleon Server Settings$")), {"key", "Return"});

@@ -68,8 +68,6 @@ int startServerFromCommandLine(ChatSession& session, ChatServer& server, const C
 
 int runHeadlessServer(int& argc, char** argv, const CommandLine& commandLine) {
     QCoreApplication app(argc, argv);
-    // Names the user's configuration folder, used when the program's own folder is read-only.
-    QCoreApplication::setApplicationName(QStringLiteral("Parleon"));
     HeadlessServer headless;
     if (const int status = startServerFromCommandLine(headless.session, headless.server, commandLine, true);
         status != 0) {

@@ -104,7 +104,11 @@ QString configFolder(const QString& programFolder, bool programFolderWritable, c
 }
 
 namespace {
-QString userConfigFolder() { return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation); }
+// The user's own folder for the program's settings (~/.config/Parleon), whichever program runs.
+QString userConfigFolder() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Parleon");
+}
 
 QString writeFolder() {
     const QString programFolder = platform::programFolder();
