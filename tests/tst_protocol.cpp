@@ -192,6 +192,9 @@ private slots:
         row("a client leaving during its kick is seen leaving once", "10",
             {"A=alice", "B=bob", "B-", "#kickName=bob", "B<" KICKED, "B!", "A<>>> bob was kicked by SERVER <<<",
              "A<>>> bob has left <<<", ":SERVER: kickName=bob|" CLOSED "|bob was kicked.", "@[alice]"});
+        row("two clients leaving, the first during its kick: each is seen leaving once, in turn", "10",
+            {"A=alice", "B=bob", "C=carol", "B-", "C-", "#kickName=bob", "B<" KICKED, "B!", "A<>>> bob was kicked by SERVER <<<",
+             "A<>>> bob has left <<<", "A<>>> carol has left <<<", "@[alice][__FREE__]"});
         row("the console needs a client; help shows the running server", "1",
             {"#anyone?", ":Server start OK on port {port}.|ERROR: Cannot send message, no clients connected.", "A=alice", "?",
              ":|" RULE "|Parleon - Version 0.4.0|" RULE "|Multi client chat via TCP/IP|" RULE "|Quick test:|1. Run Parleon.exe "
