@@ -223,11 +223,17 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(!box.toPlainText().contains(QStringLiteral("soon")));
         QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("soon\n")); }, 1000));
+        // The box follows the newest line.
+        for (int i = 0; i < 100; ++i) w.form.session.printLine(QStringLiteral("line"));
+        box.showNow();
+        QTextCursor end(box.document());
+        end.movePosition(QTextCursor::End);
+        QVERIFY(box.verticalScrollBar()->value() > 0 && box.viewport()->rect().contains(box.cursorRect(end)));
         // What comes while the window is hidden shows once it is shown again.
         w.form.hide();
         w.form.session.printLine(QStringLiteral("while hidden"));
         w.form.show();
-        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("soon\nwhile hidden\n")); }, 1000));
+        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("line\nwhile hidden\n")); }, 1000));
     }
 
     void serverSettingsDialog() {
