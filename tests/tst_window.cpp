@@ -351,6 +351,11 @@ private slots:
             box(d, 2)->setFocus();
             QTest::keyClick(d.focusWidget(), Qt::Key_V, Qt::ControlModifier);
             seen << boxes(d) + ' ' + d.focusWidget()->objectName();
+            // Shown again (its owner minimized and restored), it keeps what was typed.
+            const QString typed = boxes(d);
+            QShowEvent shownAgain;
+            QApplication::sendEvent(&d, &shownAgain);
+            QCOMPARE(boxes(d), typed);
             QTest::keyClick(d.focusWidget(), Qt::Key_Escape);
         });
         w.form.connectDialog.Show(&w.form, w.form.session);
