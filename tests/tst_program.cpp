@@ -113,6 +113,10 @@ private slots:
         const std::tuple<QStringList, int, QByteArray> rows[] = { // arguments (-server: of parleon-server), exit status, what it says
             {{"--help"}, 0, "Usage: parleon [options]\n"}, // without a display
             {{"--version"}, 0, "parleon 0.4.0\n"},
+            // Qt's own options are left to Qt.
+            {QStringLiteral("--platform v --platformpluginpath v --platformtheme v --plugin v --qwindowgeometry v --qwindowicon v "
+                            "--qwindowtitle v --session v --display v --geometry v --style v --stylesheet v --qmljsdebugger v --name v "
+                            "--title v --visual v --reverse --widgetcount --dograb --nograb --sync --version").split(' '), 0, "parleon 0.4.0\n"},
             {{"--bogus"}, 2, "parleon: Unknown option 'bogus'.\nTry 'parleon --help' for more information.\n"},
             {{"extra"}, 2, "parleon: Unexpected argument 'extra'.\n"},
             {{"--server", "--port", "70000"}, 2, "parleon: --port: '70000' is not a port from 0 to 65535.\n"},
@@ -327,7 +331,9 @@ private slots:
         QCOMPARE(x.run(QStringLiteral("xprop"), {"-id", window, "WM_CLASS"}), QStringLiteral("WM_CLASS(STRING) = \"parleon\", \"Parleon\""));
         QFile::remove(server.settingsPath());
         x.run(QStringLiteral("xdotool"), {"mousemove", "--window", window, QString::number((120 + 847) / 15), "20", "click", "1"});
-        x.xdotool(x.waitForWindow(QStringLiteral("^Parleon Server Settings$")), {"key", "Return"});
+        const QString settings = x.waitForWindow(QStringLiteral("^Parleon Server Settings$"));
+        QVERIFY(x.run(QStringLiteral("xprop"), {"-id", settings, "_NET_WM_ICON"}).contains(QLatin1String("Icon (16 x 16)")));
+        x.xdotool(settings, {"key", "Return"});
         QVERIFY(waitUntil([&] { return x.run("xdotool", {"getwindowname", window}).startsWith(QStringLiteral("Parleon SERVER - Listening [")); }, 10000));
         Peer alice(port);
         alice.send("nickName=alice");

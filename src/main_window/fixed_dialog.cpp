@@ -1,14 +1,12 @@
 #include "fixed_dialog.h"
 
 #include "fonts.h"
-#include "program_icon.h"
 #include "twips.h"
 
 FixedDialog::FixedDialog(QWidget* owner, const char* name, const QString& caption, int widthTwips, int heightTwips)
     : QDialog(owner) {
     setObjectName(QLatin1String(name));
     setWindowTitle(caption);
-    setWindowIcon(programIcon());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFont(formFont());
