@@ -442,6 +442,7 @@ private slots:
         const std::pair<std::function<void()>, QString> calls[] = {
             {[&] { array(0).SendData(QStringLiteral("x")); }, wrongState},
             {[&] { array(0).Bind(65536); }, "380 Invalid property value"},
+            {[&] { array(0).Bind(65535); }, "none"},
             {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), 0); }, "380 Invalid property value"},
             {[&] { array(0).Accept(42); }, "5 Invalid procedure call or argument"},
             {[&] { array(0).Connect(QStringLiteral("127.0.0.1"), listener.serverPort()); }, "none"},

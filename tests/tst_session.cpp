@@ -143,6 +143,8 @@ private slots:
         QTest::newRow("byte 256") << QByteArray("1\r\n2\r\n256\r\n0\r\n0\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
         QTest::newRow("byte -1") << QByteArray("1\r\n2\r\n0\r\n0\r\n-1\r\n1\r\n\"x\"\r\n20\r\n") << safe + Defaults.arg("") << QByteArray();
         QTest::newRow("maximum -1 cannot size the table") << QByteArray("1\r\n-1\r\n1\r\n1\r\n1\r\n1\r\n\"carol\"\r\n20\r\n") << safe + Defaults.arg("carol") << QByteArray();
+        QTest::newRow("the largest maximum a table takes") << QByteArray("1\r\n536870911\r\n1\r\n1\r\n1\r\n1\r\n\"e\"\r\n2\r\n")
+                                                           << "1 536870911 1.1.1.1 [e] 2 /536870911" << QByteArray();
         QTest::newRow("a maximum no program could hold") << QByteArray("1\r\n2147483647\r\n1\r\n1\r\n1\r\n1\r\n\"d\"\r\n2\r\n") << safe + Defaults.arg("d") << QByteArray();
         QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n10\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
         QTest::newRow("no digits") << QByteArray("1\r\nabc\r\n1\r\n1\r\n1\r\n1\r\n\"\"\r\n1\r\n") << safe + Defaults.arg("") << QByteArray();
