@@ -97,11 +97,11 @@ private slots:
                         "number / A number from 0 to 255 | Server IP address, fourth number / A number from 0 to 255 | Server "
                         "port | Your nick name / At least 3 characters | Suggest a nick name | OK | Cancel");
         modals().dialog([&](QDialog& d) {
-            settings = form(d, "OKButton", 3) + " || " + accessible(d);
+            settings = d.objectName() + ": " + form(d, "OKButton", 3) + " || " + accessible(d);
             d.reject();
         });
         w.form.Command3->click();
-        QCOMPARE(settings, "CancelButton \"Cancel\" | Label1 \"Run Server at Port:\" | Label2 \"Allow max. Clients on Server:\" | "
+        QCOMPARE(settings, "Dialog: CancelButton \"Cancel\" | Label1 \"Run Server at Port:\" | Label2 \"Allow max. Clients on Server:\" | "
                            "OKButton \"OK\" | Picture1 \"\" | Text1 \"9843 (greyed)\" | Text2 \"10\" | Parleon Server Settings | tab: "
                            "OKButton CancelButton Text2 || Server port | Maximum number of clients | Parleon | OK | Cancel");
     }
