@@ -277,12 +277,6 @@ bool SocketControl::lookAgain() {
 void SocketControl::scheduleData() {
     if (m_dataQueued || m_inDataArrival) return;
     m_dataQueued = true;
-    // Bytes the poller has just read are delivered as part of its pass when they are the first of
-    // the pass; other sockets ready in the same pass post theirs, in the order they were read.
-    if (m_shared.poller.callAfterPass([self = QPointer<SocketControl>(this)] {
-            if (self) self->deliverData();
-        }))
-        return;
     QMetaObject::invokeMethod(this, &SocketControl::deliverData, Qt::QueuedConnection);
 }
 

@@ -48,16 +48,9 @@ void SocketPoller::forget(int fd) {
     m_watched.erase(it);
 }
 
-bool SocketPoller::callAfterPass(std::function<void()> call) {
-    if (!m_reporting || m_afterPass) return false;
-    m_afterPass = std::move(call);
-    return true;
-}
-
 void SocketPoller::dispatchReady() {
     epoll_event ready[64];
     const int count = epoll_wait(m_epoll, ready, 64, 0);
-    m_reporting = true;
     for (int i = 0; i < count; ++i) {
         const int fd = int(quint32(ready[i].data.u64));
         const auto it = m_watched.find(fd);
@@ -66,7 +59,4 @@ void SocketPoller::dispatchReady() {
         if (it == m_watched.end() || it->second.generation != quint32(ready[i].data.u64 >> 32)) continue;
         it->second.client->onPollEvents(ready[i].events);
     }
-    m_reporting = false;
-    // Last, since the call may run program handlers, which may yield or end the poller itself.
-    if (const std::function<void()> call = std::exchange(m_afterPass, nullptr)) call();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <functional>
 #include <unordered_map>
 
 class QSocketNotifier;
@@ -29,12 +28,6 @@ public:
     int watch(int fd, Client& client, quint32 events);
     void forget(int fd);
 
-    // While it reports readiness, the poller may run one call once the reports are done, as part
-    // of the same pass: that saves the event loop a wake-up and a pass for the usual case of one
-    // ready socket. False when no pass is under way or a call is already taken; the caller then
-    // posts its work as usual.
-    bool callAfterPass(std::function<void()> call);
-
 private:
     void dispatchReady();
 
@@ -47,6 +40,4 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     std::unordered_map<int, Watched> m_watched;
     quint32 m_generation = 0;
-    bool m_reporting = false;
-    std::function<void()> m_afterPass;
 };
