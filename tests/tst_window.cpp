@@ -202,6 +202,9 @@ private slots:
         box.setText(QString());
         QTest::keyClicks(&box, QStringLiteral("typed"));
         QCOMPARE(box.text(), QStringLiteral("typed"));
+        QTest::keyClick(&box, Qt::Key_Return); // a line break typed is one in the content too
+        QCOMPARE(box.text(), QStringLiteral("typed\r\n"));
+        QTest::keyClick(&box, Qt::Key_Backspace);
         // A line continued after the typing breaks into pieces of the full width; a long last
         // line deleted whole leaves a line break that comes next a break.
         const QString d(OutputBox::ShownLineLimit, QLatin1Char('d'));
