@@ -245,6 +245,8 @@ private slots:
         bob.send("nickName=bob");
         QVERIFY(bob.waitFor("02. watcher\r\n03. bob\r\n"));
         QVERIFY(readUntil("nickName=bob"));
+        // As in the window's box, 25,000 characters and more start the output afresh.
+        QVERIFY(out.contains("x\n>>> Reset output-text. Too much text. <<<\n"));
         QVERIFY(out.contains("alice: a\nb\\x1B[2J\\x7F\\x85\tc\n"));
         // The reader goes away: the server serves on and says so once; a hang-up ends it well.
         ::close(pipeEnds[0]);
