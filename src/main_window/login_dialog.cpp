@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -101,8 +102,8 @@ protected:
     void cancel() override { cmdCancel_Click(); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        for (int i = 0; i < 4; ++i) {
-            if (watched != TextIP[i]) continue;
+        if (const auto box = std::ranges::find(TextIP, watched); box != TextIP.end()) {
+            const int i = int(box - TextIP.begin());
             if (event->type() == QEvent::FocusIn) TextIP_GotFocus(i);
             if (event->type() == QEvent::KeyPress && addressKey(i, *static_cast<QKeyEvent*>(event))) return true;
         }
