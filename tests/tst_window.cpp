@@ -355,6 +355,12 @@ private slots:
             box(d, 2)->setFocus();
             QTest::keyClick(d.focusWidget(), Qt::Key_V, Qt::ControlModifier);
             seen << boxes(d) + ' ' + d.focusWidget()->objectName();
+            // Anything else pasted goes into the box as usual.
+            QGuiApplication::clipboard()->setText(QStringLiteral("42"));
+            box(d, 1)->clear();
+            box(d, 1)->setFocus();
+            QTest::keyClick(d.focusWidget(), Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(box(d, 1)->text(), QStringLiteral("42"));
             // Shown again (its owner minimized and restored), it keeps what was typed.
             const QString typed = boxes(d);
             QShowEvent shownAgain;
