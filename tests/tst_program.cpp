@@ -111,7 +111,7 @@ class ProgramTest : public QObject {
 private slots:
     void commandLine() {
         const std::tuple<QStringList, int, QByteArray> rows[] = { // arguments (-server: of parleon-server), exit status, what it says
-            {{"--help"}, 0, "Usage: parleon [options]\n"}, // without a display
+            {{"--help"}, 0, "Usage: parleon [options]\nMulti-client text chat over TCP/IP, as server or as client.\n"}, // without a display
             {{"--version"}, 0, "parleon 0.4.0\n"},
             // Qt's own options are left to Qt.
             {QStringLiteral("--platform v --platformpluginpath v --platformtheme v --plugin v --qwindowgeometry v --qwindowicon v "
