@@ -1,6 +1,7 @@
 // The main window and its dialogs as a user meets them: where everything is, what keys do, the
 // output box, the title bar, the server settings dialog and the connect dialog's rules and memory.
 #include "main_window/output_box.h"
+#include "platform/yield.h"
 #include "window_harness.h"
 
 #include <QAccessible>
@@ -42,6 +43,15 @@ QString accessible(QWidget& f) {
         }
     return said.join(QStringLiteral(" | "));
 }
+// Counts the times a widget is drawn.
+struct Paints : QObject {
+    explicit Paints(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+};
 QLineEdit* box(QDialog& d, int i) { return d.findChild<QLineEdit*>(i < 4 ? QStringLiteral("TextIP%1").arg(i) : i == 4 ? "Text2" : "Text1"); }
 QString boxes(QDialog& d) {
     QStringList texts;
@@ -238,6 +248,85 @@ private slots:
         w.form.session.printLine(QStringLiteral("while hidden"));
         w.form.show();
         QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("line\nwhile hidden\n")); }, 1000));
+    }
+
+    void outputBoxDrawsAStreamOnceAFrame() {
+        Window w;
+        w.form.show();
+        OutputBox& box = *w.form.Text4;
+        QScrollBar& bar = *box.verticalScrollBar();
+        box.setText(QString());
+        // A handle that must move or shrink is drawn again; one pinned to the end at its least
+        // size is not.
+        for (int i = 0; i < 3; ++i) w.form.session.printLine(QStringLiteral("few"));
+        box.showNow();
+        QVERIFY(waitUntil([&] { return bar.maximum() == 0; }));
+        QTest::qWait(50);
+        Paints barPaints(&bar), textPaints(box.viewport());
+        for (int i = 0; i < 20; ++i) w.form.session.printLine(QStringLiteral("more"));
+        box.showNow();
+        QVERIFY(waitUntil([&] { return barPaints.count > 0; }, 1000));
+        for (int i = 0; i < 500; ++i) w.form.session.printLine(QStringLiteral("many"));
+        box.showNow();
+        QTest::qWait(50);
+        barPaints.count = textPaints.count = 0;
+        for (int i = 0; i < 20; ++i) w.form.session.printLine(QStringLiteral("many"));
+        box.showNow();
+        QVERIFY(waitUntil([&] { return textPaints.count > 0; }, 1000));
+        QCOMPARE(barPaints.count, 0);
+        bar.setValue(0);
+        QVERIFY(waitUntil([&] { return barPaints.count > 0; }, 1000));
+        // A stream's frame goes into the widget a little at a time, other work done in between,
+        // and the text is drawn once, when all of it is in.
+        QTest::qWait(150);
+        box.setText(QString());
+        QTest::qWait(150);
+        textPaints.count = 0;
+        for (int i = 0; i < 400; ++i) w.form.session.printLine(QStringLiteral("line %1").arg(i));
+        QList<int> shown;
+        int paintsWhileComing = 0;
+        QTimer between;
+        connect(&between, &QTimer::timeout, [&] {
+            shown << box.document()->blockCount();
+            if (shown.last() < 401) paintsWhileComing = textPaints.count;
+        });
+        between.start(0);
+        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("line 399\n")) && textPaints.count > 0; }, 1000));
+        shown.removeAll(1);
+        shown.removeAll(401);
+        QVERIFY2(shown.size() >= 3, qPrintable(QString::number(shown.size())));
+        QCOMPARE(paintsWhileComing, 0);
+    }
+
+    void outputBoxWaitsForAHandlerToReturn_data() {
+        QTest::addColumn<bool>("waiting");
+        QTest::addColumn<int>("yieldsForMs");
+        QTest::addColumn<int>("earliest"); // when the line shows, in ms into the handler; -1: not
+        QTest::addColumn<int>("latest");   // while it runs
+        QTest::newRow("a handler at work") << false << 60 << -1 << -1;
+        QTest::newRow("one at work for longer than a frame") << false << 400 << 100 << 400;
+        QTest::newRow("a loop that waits") << true << 300 << 0 << 100;
+    }
+    void outputBoxWaitsForAHandlerToReturn() {
+        QFETCH(bool, waiting);
+        QFETCH(int, yieldsForMs);
+        QFETCH(int, earliest);
+        QFETCH(int, latest);
+        Window w;
+        w.form.show();
+        OutputBox& box = *w.form.Text4;
+        box.setText(QString());
+        QTest::qWait(150);
+        w.form.session.printLine(QStringLiteral("news"));
+        QElapsedTimer handler;
+        handler.start();
+        qint64 shownAt = -1;
+        while (handler.elapsed() < yieldsForMs) {
+            waiting ? platform::doEventsWaiting(5) : platform::doEvents();
+            if (shownAt < 0 && box.toPlainText().contains(QStringLiteral("news"))) shownAt = handler.elapsed();
+        }
+        QVERIFY2(earliest < 0 ? shownAt == -1 : shownAt >= earliest && shownAt < latest, qPrintable(QString::number(shownAt)));
+        QVERIFY(waitUntil([&] { return box.toPlainText().contains(QStringLiteral("news")); }, 1000));
     }
 
     void serverSettingsDialog() {

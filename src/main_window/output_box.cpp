@@ -1,8 +1,14 @@
 #include "output_box.h"
 
+#include "platform/yield.h"
+#include "steady_scroll_bar.h"
+
+#include <QAbstractTextDocumentLayout>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <algorithm>
 
 namespace {
 // Under a stream of lines the box is redrawn at most this often: each redraw lays out and paints
@@ -11,11 +17,15 @@ namespace {
 constexpr qint64 FrameIntervalMs = 100;
 // About what the widget takes in one frame.
 constexpr qsizetype CatchUpSlice = 512 * 1024;
+// A frame's text goes into the widget this much at a time, a turn of the event loop each, so
+// that the connections are served in between.
+constexpr qsizetype CharactersPerTurn = 512;
 
 bool isBreak(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
 } // namespace
 
 OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setVerticalScrollBar(m_scrollBar = new SteadyScrollBar(Qt::Vertical, this));
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -25,10 +35,14 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
     connect(document(), &QTextDocument::contentsChange, this, &OutputBox::onContentsChange);
     m_catchUp.setSingleShot(true);
-    connect(&m_catchUp, &QTimer::timeout, this, [this] { catchUp(CatchUpSlice); });
+    connect(&m_catchUp, &QTimer::timeout, this, &OutputBox::catchUpTurn);
 }
 
 void OutputBox::setText(const QString& text) {
+    if (m_phase != FramePhase::None) {
+        m_catchUp.stop();
+        endFrame();
+    }
     ++m_generation;
     m_text = text;
     m_changing = true;
@@ -62,16 +76,81 @@ void OutputBox::showNow() { catchUp(m_text.size()); }
 void OutputBox::catchUp(qsizetype most) {
     m_catchUp.stop();
     const qsizetype count = qMin(most, m_text.size() - m_shown);
+    putIntoWidget(count);
+    if (count <= 0 && m_phase == FramePhase::None) return;
+    scrollToEnd();
+    endFrame();
+}
+
+void OutputBox::catchUpTurn() {
+    // Put in and drawn in the middle of a handler's work, the text would hold up the rest of it,
+    // such as a message on its way to the other clients: it waits for the handler to return, for
+    // a frame's time at most.
+    if (platform::handlerIsYielding()) {
+        if (!m_heldSince.isValid()) m_heldSince.start();
+        if (m_heldSince.elapsed() < FrameIntervalMs) {
+            m_catchUp.start(0);
+            return;
+        }
+    }
+    m_heldSince.invalidate();
+    switch (m_phase) {
+    case FramePhase::None:
+        if (m_shown >= m_text.size()) return; // the user's edits took it
+        // The box is drawn once, when the frame's text is all in.
+        m_phase = FramePhase::Filling;
+        m_frameLeft = CatchUpSlice;
+        holdDrawing(true);
+        [[fallthrough]];
+    case FramePhase::Filling: {
+        const qsizetype count = std::min({CharactersPerTurn, m_frameLeft, m_text.size() - m_shown});
+        putIntoWidget(count);
+        m_frameLeft -= count;
+        if (count <= 0 || m_frameLeft == 0 || m_shown == m_text.size()) {
+            scrollToEnd();
+            m_phase = FramePhase::Drawing;
+        }
+        m_catchUp.start(0);
+        return;
+    }
+    case FramePhase::Drawing:
+        endFrame();
+        // Now, not from a later yield.
+        viewport()->repaint();
+        return;
+    }
+}
+
+void OutputBox::putIntoWidget(qsizetype count) {
     if (count <= 0) return;
-    m_lastShown.start();
     m_changing = true;
+    // Told of every turn's text, the widget would lay out its last lines anew to size the scroll
+    // bar, which costs more than the text itself: it is told once, when the frame's text is in.
+    const QSignalBlocker quiet(document()->documentLayout());
     showText(m_text.mid(m_shown, count));
     m_shown += count;
     m_changing = false;
+}
+
+void OutputBox::scrollToEnd() {
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+    viewport()->update();
+    m_lastShown.start();
     QTextCursor cursor = textCursor();
     cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);
+}
+
+void OutputBox::endFrame() {
+    m_phase = FramePhase::None;
+    holdDrawing(false);
     scheduleCatchUp();
+}
+
+void OutputBox::holdDrawing(bool hold) {
+    viewport()->setUpdatesEnabled(!hold);
+    m_scrollBar->setHeld(hold);
 }
 
 void OutputBox::showText(const QString& text) {

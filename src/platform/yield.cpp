@@ -6,6 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <utility>
+
 namespace platform {
 
 namespace {
@@ -13,6 +15,8 @@ namespace {
 // connections that nesting would grow without end until the stack ran out; past this depth a
 // yield returns at once and the events wait for the handlers above to finish.
 int yieldDepth = 0;
+// Yields of handlers since the innermost waiting loop.
+int handlerYields = 0;
 int userInputDeferrals = 0;
 
 QEventLoop::ProcessEventsFlags eventsNow() {
@@ -21,8 +25,16 @@ QEventLoop::ProcessEventsFlags eventsNow() {
 
 class YieldScope {
 public:
-    YieldScope() { ++yieldDepth; }
-    ~YieldScope() { --yieldDepth; }
+    explicit YieldScope(bool waiting) : m_savedHandlerYields(waiting ? std::exchange(handlerYields, 0) : handlerYields++) {
+        ++yieldDepth;
+    }
+    ~YieldScope() {
+        --yieldDepth;
+        handlerYields = m_savedHandlerYields;
+    }
+
+private:
+    int m_savedHandlerYields;
 };
 
 // A server yields after every send, thousands of times a second under load. Every yield hands out
@@ -48,12 +60,14 @@ QElapsedTimer& sinceSystemPoll() {
 
 bool mayYield() { return yieldDepth < MaxYieldDepth; }
 
+bool handlerIsYielding() { return handlerYields > 0; }
+
 UserInputDeferred::UserInputDeferred() { ++userInputDeferrals; }
 UserInputDeferred::~UserInputDeferred() { --userInputDeferrals; }
 
 void doEvents() {
     if (!mayYield()) return;
-    YieldScope scope;
+    YieldScope scope(false);
     if (!sinceSystemPoll().isValid() || sinceSystemPoll().nsecsElapsed() >= SystemPollIntervalNs)
         QCoreApplication::processEvents(eventsNow()); // which restarts the timer
     else
@@ -62,7 +76,7 @@ void doEvents() {
 
 void doEventsWaiting(int maxWaitMs) {
     if (!mayYield()) return;
-    YieldScope scope;
+    YieldScope scope(true);
     // The timer guarantees a wake-up; any socket or window event ends the wait sooner.
     QTimer wakeUp;
     wakeUp.setSingleShot(true);

@@ -15,6 +15,10 @@ void doEventsWaiting(int maxWaitMs);
 // False while yields are nested MaxYieldDepth deep.
 bool mayYield();
 
+// True while a handler has yielded with doEvents() and not yet returned, unless a waiting loop
+// runs inside that yield: the handler is in the middle of its work.
+bool handlerIsYielding();
+
 // While one lives, yields leave the user's clicks and keys for later: a handler waiting for a
 // worker lets the sockets and timers run, but the user cannot start something new under it,
 // as a handler that blocked would not have let him.
