@@ -59,14 +59,22 @@ public:
         } else {
             m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/epoll_relay"), {});
         }
+        // "READY <port>" from the yardstick, "... Server start OK on port <port>." from Parleon, after
+        // lines of its own that may come in an earlier write.
+        const QByteArray marker = kind == QLatin1String("parleon") ? "on port " : "READY ";
         QByteArray said;
-        if (!spinUntil([&] { return (said += m_process.readAllStandardOutput()).contains('\n'); }, 10000)) {
-            std::fprintf(stderr, "relay_load: the server did not start: %s\n", m_process.readAllStandardError().constData());
+        const auto portSaid = [&] {
+            said += m_process.readAllStandardOutput();
+            const qsizetype at = said.indexOf(marker);
+            return at >= 0 && said.indexOf('\n', at) > at;
+        };
+        if (!spinUntil(portSaid, 10000)) {
+            std::fprintf(stderr, "relay_load: the server did not start: %s%s\n", said.constData(),
+                         m_process.readAllStandardError().constData());
             return false;
         }
-        // "READY <port>" from the yardstick, "... Server start OK on port <port>." from Parleon.
-        const qsizetype at = said.indexOf(kind == QLatin1String("parleon") ? "on port " : "READY ");
-        port = quint16(said.mid(at).split(' ').value(kind == QLatin1String("parleon") ? 2 : 1).split('.').first().toInt());
+        const QByteArray after = said.mid(said.indexOf(marker) + marker.size());
+        port = quint16(after.left(after.indexOf('\n')).split('.').first().trimmed().toInt());
         // What the server prints from now on is not the measurement's business.
         m_drain.setInterval(100);
         QObject::connect(&m_drain, &QTimer::timeout, [this] { m_process.readAllStandardOutput(); });
