@@ -19,7 +19,7 @@ constexpr qint64 FrameIntervalMs = 100;
 constexpr qsizetype CatchUpSlice = 512 * 1024;
 // A frame's text goes into the widget this much at a time, a turn of the event loop each, so
 // that the connections are served in between.
-constexpr qsizetype CharactersPerTurn = 512;
+constexpr qsizetype CharactersPerTurn = 1024;
 
 bool isBreak(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
 } // namespace
@@ -89,7 +89,9 @@ void OutputBox::catchUpTurn() {
     if (platform::handlerIsYielding()) {
         if (!m_heldSince.isValid()) m_heldSince.start();
         if (m_heldSince.elapsed() < FrameIntervalMs) {
-            m_catchUp.start(0);
+            // Every yield of a busy server would find a timer due now; a look each millisecond
+            // will do.
+            m_catchUp.start(1);
             return;
         }
     }
