@@ -296,6 +296,12 @@ private slots:
         shown.removeAll(401);
         QVERIFY2(shown.size() >= 3, qPrintable(QString::number(shown.size())));
         QCOMPARE(paintsWhileComing, 0);
+        // After a flood's frame the box waits longer for the next.
+        QElapsedTimer sinceFrame;
+        sinceFrame.start();
+        w.form.session.printLine(QStringLiteral("after the flood"));
+        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("after the flood\n")); }, 1000));
+        QVERIFY2(sinceFrame.elapsed() >= 120, qPrintable(QString::number(sinceFrame.elapsed())));
     }
 
     void outputBoxWaitsForAHandlerToReturn_data() {

@@ -15,6 +15,10 @@ namespace {
 // the view afresh, which costs far more than the lines themselves. A line after a quiet spell
 // shows at once.
 constexpr qint64 FrameIntervalMs = 100;
+// Under a flood (more in one frame than anyone reads in it) every redraw holds up the relay a
+// little, and half as many show it as well.
+constexpr qint64 FloodFrameIntervalMs = 200;
+constexpr qsizetype FloodFrameCharacters = 2048;
 // About what the widget takes in one frame.
 constexpr qsizetype CatchUpSlice = 512 * 1024;
 // A frame's text goes into the widget this much at a time, a turn of the event loop each, so
@@ -24,7 +28,7 @@ constexpr qsizetype CharactersPerTurn = 1024;
 bool isBreak(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
 } // namespace
 
-OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
+OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent), m_frameInterval(FrameIntervalMs) {
     setVerticalScrollBar(m_scrollBar = new SteadyScrollBar(Qt::Vertical, this));
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -62,8 +66,8 @@ void OutputBox::appendText(const QString& text) {
 void OutputBox::scheduleCatchUp() {
     // A box nobody sees (no window at all, or not yet shown) catches up once it is shown.
     if (!isVisible() || m_catchUp.isActive() || m_shown >= m_text.size()) return;
-    const qint64 since = m_lastShown.isValid() ? m_lastShown.elapsed() : FrameIntervalMs;
-    m_catchUp.start(int(qMax<qint64>(0, FrameIntervalMs - since)));
+    const qint64 since = m_lastShown.isValid() ? m_lastShown.elapsed() : m_frameInterval;
+    m_catchUp.start(int(qMax<qint64>(0, m_frameInterval - since)));
 }
 
 void OutputBox::showEvent(QShowEvent* event) {
@@ -109,6 +113,7 @@ void OutputBox::catchUpTurn() {
         putIntoWidget(count);
         m_frameLeft -= count;
         if (count <= 0 || m_frameLeft == 0 || m_shown == m_text.size()) {
+            m_frameInterval = CatchUpSlice - m_frameLeft > FloodFrameCharacters ? FloodFrameIntervalMs : FrameIntervalMs;
             scrollToEnd();
             m_phase = FramePhase::Drawing;
         }

@@ -64,6 +64,7 @@ private:
     enum class FramePhase { None, Filling, Drawing };
     FramePhase m_phase = FramePhase::None;
     qsizetype m_frameLeft = 0;    // how much more the frame being put in may take
+    qint64 m_frameInterval;       // from the end of one frame to the next, as the last frame asks
     QTimer m_catchUp;
     SteadyScrollBar* m_scrollBar;
     QElapsedTimer m_lastShown; // when text was last put into the widget
