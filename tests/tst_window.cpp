@@ -43,13 +43,14 @@ QString accessible(QWidget& f) {
         }
     return said.join(QStringLiteral(" | "));
 }
-// Counts the times a widget is drawn.
+// Counts the times a widget is drawn (while `when` holds, if given).
 struct Paints : QObject {
-    explicit Paints(QWidget* w) { w->installEventFilter(this); }
+    explicit Paints(QWidget* w, std::function<bool()> when = {}) : when(std::move(when)) { w->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
-        count += e->type() == QEvent::Paint;
+        count += e->type() == QEvent::Paint && (!when || when());
         return false;
     }
+    std::function<bool()> when;
     int count = 0;
 };
 QLineEdit* box(QDialog& d, int i) { return d.findChild<QLineEdit*>(i < 4 ? QStringLiteral("TextIP%1").arg(i) : i == 4 ? "Text2" : "Text1"); }
@@ -302,6 +303,14 @@ private slots:
         w.form.session.printLine(QStringLiteral("after the flood"));
         QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("after the flood\n")); }, 1000));
         QVERIFY2(sinceFrame.elapsed() >= 120, qPrintable(QString::number(sinceFrame.elapsed())));
+        // A reset shows the old text until the new one is drawn, never an empty box.
+        Paints blank(box.viewport(), [&] { return box.document()->isEmpty(); });
+        textPaints.count = 0;
+        w.form.session.printText(QString(25001, QLatin1Char('y')));
+        box.showNow();
+        w.form.session.printLine(QStringLiteral("after the reset"));
+        QVERIFY(waitUntil([&] { return box.toPlainText().endsWith(QStringLiteral("<<<\nafter the reset\n")) && textPaints.count > 0; }, 1000));
+        QCOMPARE(blank.count, 0);
     }
 
     void outputBoxWaitsForAHandlerToReturn_data() {

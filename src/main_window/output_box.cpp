@@ -43,10 +43,16 @@ OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent), m_frameInterval(
 }
 
 void OutputBox::setText(const QString& text) {
-    if (m_phase != FramePhase::None) {
-        m_catchUp.stop();
-        endFrame();
+    // The old text stays on the screen until the new one is drawn, as a frame of its own: a box
+    // that went blank at every reset would flicker under a stream.
+    m_catchUp.stop();
+    if (m_phase == FramePhase::None) {
+        // What is still to be drawn of the old text is drawn now, or it would be drawn empty.
+        viewport()->repaint();
+        holdDrawing(true);
     }
+    m_phase = FramePhase::Filling;
+    m_frameLeft = CatchUpSlice;
     ++m_generation;
     m_text = text;
     m_changing = true;
@@ -55,7 +61,7 @@ void OutputBox::setText(const QString& text) {
     m_shown = 0;
     m_lineLength = 0;
     m_afterCR = false;
-    scheduleCatchUp();
+    m_catchUp.start(0);
 }
 
 void OutputBox::appendText(const QString& text) {
