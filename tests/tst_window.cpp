@@ -244,6 +244,7 @@ private slots:
         QTextCursor end(box.document());
         end.movePosition(QTextCursor::End);
         QVERIFY(box.verticalScrollBar()->value() > 0 && box.viewport()->rect().contains(box.cursorRect(end)));
+        QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum()); // nothing more below
         // What comes while the window is hidden shows once it is shown again.
         w.form.hide();
         w.form.session.printLine(QStringLiteral("while hidden"));

@@ -5,6 +5,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -153,6 +154,8 @@ void OutputBox::scrollToEnd() {
     QTextCursor cursor = textCursor();
     cursor.movePosition(QTextCursor::End);
     setTextCursor(cursor);
+    // The caret's line in sight may still leave part of a line below it.
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void OutputBox::endFrame() {
