@@ -5,7 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <map>
+#include <unordered_map>
 
 // Which connection an element carried when a handler looked: a handler that yields checks it
 // afterwards before it acts on the element again.
@@ -49,5 +49,5 @@ signals:
 
 private:
     SocketShared m_shared;
-    std::map<int, SocketControl*> m_elements;
+    std::unordered_map<int, SocketControl*> m_elements;
 };

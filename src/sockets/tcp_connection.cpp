@@ -73,18 +73,40 @@ QByteArray TcpConnection::takeInput() {
 
 void TcpConnection::write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin) {
     if (m_broken || bytes.isEmpty()) return;
+    qsizetype sent = 0;
+    if (m_output.empty() && !m_connecting) {
+        // The usual case: nothing waits here and the system takes it all, with nothing to count.
+        sent = sendSome(bytes.constData(), bytes.size());
+        if (sent < 0) return;
+        if (sent > 0) {
+            m_lastProgressMs = socketClockMs();
+            if (origin) origin->lastDrainMs = m_lastProgressMs;
+        }
+        if (sent == bytes.size()) return;
+    }
+    const qsizetype left = bytes.size() - sent;
     if (origin && origin->queued == 0) origin->lastDrainMs = socketClockMs();
-    account(origin, bytes.size());
+    account(origin, left);
     std::shared_ptr<SendBacklog> grown = origin;
     if (m_output.empty()) m_lastProgressMs = socketClockMs();
     if (bytes.size() < SmallMessageBytes && !m_output.empty() && m_output.back().origin == origin &&
         m_output.back().bytes.size() < JoinBelowBytes)
         m_output.back().bytes += bytes;
     else
-        m_output.push_back({bytes, 0, origin});
-    m_queued += bytes.size();
+        m_output.push_back({bytes, sent, origin});
+    m_queued += left;
     if (!m_connecting) flushOutput();
     if (grown && grown->onChanged) grown->onChanged();
+}
+
+qsizetype TcpConnection::sendSome(const char* data, qsizetype size) {
+    ssize_t n;
+    do n = ::send(m_fd, data, size_t(size), MSG_NOSIGNAL | MSG_DONTWAIT);
+    while (n < 0 && errno == EINTR);
+    if (n >= 0) return n;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    fail(errno);
+    return -1;
 }
 
 void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 delta) {
@@ -197,14 +219,9 @@ void TcpConnection::readSome(bool untilDrained) {
 void TcpConnection::flushOutput() {
     while (!m_output.empty() && !m_broken) {
         Chunk& chunk = m_output.front();
-        const ssize_t n = ::send(m_fd, chunk.bytes.constData() + chunk.offset, size_t(chunk.bytes.size() - chunk.offset),
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        if (n < 0) {
-            fail(errno);
-            return;
-        }
+        const qsizetype n = sendSome(chunk.bytes.constData() + chunk.offset, chunk.bytes.size() - chunk.offset);
+        if (n < 0) return;
+        if (n == 0) break;
         chunk.offset += n;
         m_queued -= n;
         m_lastProgressMs = socketClockMs();
@@ -212,7 +229,7 @@ void TcpConnection::flushOutput() {
         if (chunk.offset == chunk.bytes.size()) m_output.pop_front();
         if (origin) {
             account(origin, -n);
-            origin->lastDrainMs = socketClockMs();
+            origin->lastDrainMs = m_lastProgressMs;
             if (origin->onChanged) origin->onChanged();
         }
     }

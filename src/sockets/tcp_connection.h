@@ -63,6 +63,9 @@ public:
 private:
     void readSome(bool untilDrained);
     void flushOutput();
+    // What the system took of it at once (0 when it took nothing), or -1 when the connection
+    // failed.
+    qsizetype sendSome(const char* data, qsizetype size);
     void fail(int error);
     void dropOutput();
     void account(const std::shared_ptr<SendBacklog>& origin, qint64 delta);
