@@ -50,10 +50,8 @@ void OutputBox::setText(const QString& text) {
     if (m_phase == FramePhase::None) {
         // What is still to be drawn of the old text is drawn now, or it would be drawn empty.
         viewport()->repaint();
-        holdDrawing(true);
     }
-    m_phase = FramePhase::Filling;
-    m_frameLeft = CatchUpSlice;
+    beginFrame();
     ++m_generation;
     m_text = text;
     m_changing = true;
@@ -110,10 +108,7 @@ void OutputBox::catchUpTurn() {
     switch (m_phase) {
     case FramePhase::None:
         if (m_shown >= m_text.size()) return; // the user's edits took it
-        // The box is drawn once, when the frame's text is all in.
-        m_phase = FramePhase::Filling;
-        m_frameLeft = CatchUpSlice;
-        holdDrawing(true);
+        beginFrame();
         [[fallthrough]];
     case FramePhase::Filling: {
         const qsizetype count = std::min({CharactersPerTurn, m_frameLeft, m_text.size() - m_shown});
@@ -156,6 +151,13 @@ void OutputBox::scrollToEnd() {
     setTextCursor(cursor);
     // The caret's line in sight may still leave part of a line below it.
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void OutputBox::beginFrame() {
+    // The box is drawn once, when the frame's text is all in.
+    m_phase = FramePhase::Filling;
+    m_frameLeft = CatchUpSlice;
+    holdDrawing(true);
 }
 
 void OutputBox::endFrame() {

@@ -46,6 +46,7 @@ private:
     void catchUpTurn();
     void putIntoWidget(qsizetype count);
     void scrollToEnd();
+    void beginFrame();
     void endFrame();
     void holdDrawing(bool hold);
     void scheduleCatchUp();

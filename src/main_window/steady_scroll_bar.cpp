@@ -32,11 +32,10 @@ void SteadyScrollBar::sliderChange(SliderChange change) {
 
 void SteadyScrollBar::checkLook() {
     if (m_held || !std::exchange(m_changed, false)) return;
-    if (!m_drawnOnce || look() != m_drawn) update();
+    if (look() != m_drawn) update();
 }
 
 void SteadyScrollBar::paintEvent(QPaintEvent* event) {
     m_drawn = look();
-    m_drawnOnce = true;
     QScrollBar::paintEvent(event);
 }

@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 
+#include <optional>
+
 // A scroll bar that is drawn again only when what it shows changes. A log that grows with every
 // line changes its range each time, while the handle, pinned to the end at its least size, stays
 // where it is: drawing it again would take about as long as drawing the text.
@@ -27,8 +29,7 @@ private:
     Look look() const;
     void checkLook();
 
-    Look m_drawn;
-    bool m_drawnOnce = false;
+    std::optional<Look> m_drawn; // none until first drawn
     bool m_changed = false; // since the look was last compared
     bool m_held = false;
 };
