@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "platform/err_object.h"
 #include "platform/yield.h"
+#include "server/terminal_text.h"
 #include "sockets/data_turns.h"
 #include "sockets/incoming_text.h"
 
@@ -413,6 +414,24 @@ private slots:
         }
         QCOMPARE(got, messages);
         QVERIFY(!text.holding() && !text.hasPending());
+    }
+
+    void theLogIsShownSafelyOnATerminal_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("line ends") << QStringList{"a\r\nb\rc\nd\n\re\r\rf"} << "a\nb\nc\nd\n\ne\n\nf";
+        QTest::newRow("a CR and its LF in two texts") << QStringList{"a\r", "\nb\r", "c\r", "\r\n"} << "a\nb\nc\n\n";
+        QTest::newRow("a CR, then text, then an LF") << QStringList{"a\rb\n", "c\r", "d", "\ne"} << "a\nb\nc\nd\ne";
+        QTest::newRow("controls shown, TAB kept") << QStringList{"\x1b[2J\t\x7f\u0085\u009f\u00a0x\x01"} << "\\x1B[2J\t\\x7F\\x85\\x9F\u00a0x\\x01";
+        QTest::newRow("a text without a line end") << QStringList{"alice: hi", " there"} << "alice: hi there";
+    }
+    void theLogIsShownSafelyOnATerminal() {
+        QFETCH(QStringList, texts);
+        QFETCH(QString, shown);
+        TerminalText terminal;
+        QString got;
+        for (const QString& text : texts) got += terminal(text);
+        QCOMPARE(got, shown);
     }
 
     void turnsAreTakenInTheOrderAskedFor() {

@@ -17,9 +17,8 @@ inline const QString ListNamesCommand = QStringLiteral("listNames"); // the clie
 enum class ClientMessage { NickName, ListNames, ChatLine };
 
 inline ClientMessage classify(const QString& message) {
-    const QString command = message.left(9);
-    if (command == NickNameCommand) return ClientMessage::NickName;
-    if (command == ListNamesCommand) return ClientMessage::ListNames;
+    if (message.startsWith(NickNameCommand)) return ClientMessage::NickName;
+    if (message.startsWith(ListNamesCommand)) return ClientMessage::ListNames;
     return ClientMessage::ChatLine;
 }
 
@@ -61,7 +60,11 @@ inline QString nickInUse() {
 // 8: the client list, built by the slot table (listClients), to the sender of "listNames".
 // 9: a chat line, to all other clients.
 inline QString relayed(const QString& senderTag, const QString& message) {
-    return senderTag + QStringLiteral(": ") + message;
+    // Every chat line is joined here, once for the log and once for the others: one allocation.
+    QString line;
+    line.reserve(senderTag.size() + 2 + message.size());
+    line.append(senderTag).append(u": ").append(message);
+    return line;
 }
 // 10: a line typed at the server, to all clients.
 inline QString serverLine(const QString& text) { return QStringLiteral("SERVER: ") + text; }

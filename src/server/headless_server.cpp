@@ -14,31 +14,11 @@ HeadlessServer::HeadlessServer() : session(*this), server(session) {
 
 void HeadlessServer::printText(const QString& text) {
     if (m_outputLength > MaxOutputLength) {
-        platform::writeOutput(terminalText(OutputResetLine));
+        platform::writeOutput(m_terminalText(OutputResetLine));
         m_outputLength = OutputResetLine.size();
     }
-    platform::writeOutput(terminalText(text));
+    platform::writeOutput(m_terminalText(text));
     m_outputLength += text.size();
-}
-
-QString HeadlessServer::terminalText(const QString& text) {
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\n' && m_afterCR) {
-            m_afterCR = false;
-            continue;
-        }
-        m_afterCR = u == u'\r';
-        if (u == u'\r' || u == u'\n')
-            shown += QLatin1Char('\n');
-        else if ((u < 0x20 && u != u'\t') || (u >= 0x7f && u <= 0x9f))
-            shown += QStringLiteral("\\x") + QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
 }
 
 platform::MsgResult HeadlessServer::msgBox(const QString& text, platform::MsgButtons buttons, platform::MsgIcon) {

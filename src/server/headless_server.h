@@ -2,6 +2,7 @@
 
 #include "chat_server.h"
 #include "protocol/chat_session.h"
+#include "terminal_text.h"
 
 struct CommandLine;
 
@@ -27,12 +28,8 @@ public:
     void close() override;
 
 private:
-    // The lines as the output box splits them (CR LF, CR or LF ends one), with every control
-    // character but TAB shown as \xNN: a peer's text must not drive the administrator's terminal.
-    QString terminalText(const QString& text);
-
+    TerminalText m_terminalText;
     qsizetype m_outputLength = 0; // what a window's output box would hold
-    bool m_afterCR = false;       // the last text ended with a CR whose LF may follow
 };
 
 // Starts the server the command line asked for, its values checked before anything listens.
