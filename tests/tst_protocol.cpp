@@ -8,6 +8,7 @@
 #include "server/terminal_text.h"
 #include "sockets/data_turns.h"
 #include "sockets/incoming_text.h"
+#include "sockets/reader_pace.h"
 
 #include <QRegularExpression>
 #include <cctype>
@@ -244,6 +245,7 @@ private slots:
         QTest::newRow("the only reader beside a newcomer who gets nothing") << QList<int>{-1, 2000} << 1 << 8192 << 0 << true << QString();
         QTest::newRow("readers that are all slow") << QList<int>{-1, 150, 150} << 1 << 16384 << 0 << false << QString();
         QTest::newRow("many senders to readers of one pace") << QList<int>(17, 4000) << 16 << 512 << 0 << false << QString();
+        QTest::newRow("one two thirds as fast as the others") << QList<int>{-1, 6000, 6000, 4000} << 1 << 16384 << 0 << false << QString();
         QTest::newRow("most readers slow, a few fast") << QList<int>{-1, -1, -1, 100, 100, 100} << 1 << 16384 << 0 << false << QString();
     }
     void readersWhoKeepThePaceAreNot() { readers(); }
@@ -432,6 +434,39 @@ private slots:
         QString got;
         for (const QString& text : texts) got += terminal(text);
         QCOMPARE(got, shown);
+    }
+
+    // A reader far behind, in periods of so many ms, with bytes a ms that come for it and that it
+    // takes; after each period, whether it keeps up.
+    void aReaderFarBehindIsJudgedByItsPace_data() {
+        QTest::addColumn<QList<QList<int>>>("periods");
+        QTest::addColumn<QList<bool>>("keepsUp");
+        QTest::newRow("takes next to nothing") << QList<QList<int>>{{120, 35000, 250}} << QList<bool>{false};
+        QTest::newRow("a third, while it shows its pace") << QList<QList<int>>{{700, 6000, 2000}} << QList<bool>{true};
+        QTest::newRow("a quarter after one second") << QList<QList<int>>{{1000, 8000, 2000}} << QList<bool>{true};
+        QTest::newRow("just under a quarter after one second") << QList<QList<int>>{{1000, 8000, 1990}} << QList<bool>{false};
+        QTest::newRow("a third after two seconds") << QList<QList<int>>{{2000, 6000, 2000}} << QList<bool>{false};
+        QTest::newRow("half after two seconds") << QList<QList<int>>{{2000, 1000, 500}} << QList<bool>{true};
+        QTest::newRow("two thirds, then held at half of that pace")
+            << QList<QList<int>>{{2000, 6000, 4000}, {1000, 3000, 3000}, {2500, 3000, 3000}} << QList<bool>{true, true, true};
+        QTest::newRow("two thirds, then held at just under half of that pace")
+            << QList<QList<int>>{{2000, 6000, 4000}, {1000, 2990, 2990}} << QList<bool>{true, false};
+        QTest::newRow("two thirds, then a trickle") << QList<QList<int>>{{2000, 6000, 4000}, {1500, 500, 500}} << QList<bool>{true, false};
+    }
+    void aReaderFarBehindIsJudgedByItsPace() {
+        QFETCH(QList<QList<int>>, periods);
+        QFETCH(QList<bool>, keepsUp);
+        ReaderPace pace;
+        qint64 nowMs = 50000;
+        QList<bool> got;
+        for (const QList<int>& period : periods) {
+            for (const qint64 end = nowMs + period[0]; nowMs < end; nowMs += 10) {
+                pace.came(period[1] * 10, nowMs);
+                pace.taken(period[2] * 10, nowMs);
+            }
+            got << pace.keepsUp(nowMs);
+        }
+        QCOMPARE(got, keepsUp);
     }
 
     void turnsAreTakenInTheOrderAskedFor() {

@@ -15,6 +15,8 @@
 
 namespace {
 constexpr int SendBufferBytes = 256 * 1024;
+// A peer that has taken nothing for this long is not judged by its pace.
+constexpr qint64 StalledNowMs = 1000;
 // Small messages for one peer are joined in one piece up to this size: a peer that reads nothing
 // then costs the bytes queued for it, not a queue entry and a buffer for each message. Larger ones
 // stay pieces of their own, whose bytes every reader of a broadcast shares.
@@ -113,9 +115,11 @@ void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 d
     if (!origin) return;
     origin->queued += delta;
     m_relayed += delta;
-    qint64& here = m_perSender[origin.get()];
-    const qint64 before = here;
-    here += delta;
+    Share& share = m_perSender[origin.get()];
+    const qint64 before = share.queued, here = before + delta;
+    share.queued = here;
+    if (delta > 0) share.pace.came(delta, socketClockMs());
+    else share.pace.taken(-delta, socketClockMs());
     origin->readersBehind += int(here > BehindAboveBytes) - int(before > BehindAboveBytes);
     origin->readersNotCaughtUp += int(here >= CaughtUpBelowBytes) - int(before >= CaughtUpBelowBytes);
     origin->readersAtTheCap += int(here > MaxQueuedBytesPerConnection) - int(before > MaxQueuedBytesPerConnection);
@@ -124,7 +128,24 @@ void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 d
 
 qint64 TcpConnection::queuedFrom(const SendBacklog& sender) const {
     const auto it = m_perSender.find(&sender);
-    return it == m_perSender.end() ? 0 : it->second;
+    return it == m_perSender.end() ? 0 : it->second.queued;
+}
+
+bool TcpConnection::fellBehind(const SendBacklog& sender) {
+    // Where most of a sender's readers are behind, they set its pace together.
+    const auto it = m_perSender.find(&sender);
+    if (it == m_perSender.end() || sender.mostReadersBehind()) return false;
+    Share& share = it->second;
+    const bool farBehind = share.queued > MaxQueuedBytesPerConnection ||
+                           (share.queued > BehindAboveBytes && m_relayed > 2 * MaxQueuedBytesPerConnection);
+    // One that takes nothing now is left to the rule for peers that stopped reading.
+    return farBehind && stalledForMs() < StalledNowMs && !share.pace.keepsUp(socketClockMs());
+}
+
+bool TcpConnection::fellBehindAnySender() {
+    for (const auto& [sender, share] : m_perSender)
+        if (fellBehind(*sender)) return true;
+    return false;
 }
 
 qint64 TcpConnection::queuedCost() const { return m_queued + qint64(m_output.size()) * PieceCostBytes; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reader_pace.h"
 #include "send_backlog.h"
 #include "socket_poller.h"
 
@@ -39,6 +40,10 @@ public:
     // What waits here of this sender's messages, and of all senders'.
     qint64 queuedFrom(const SendBacklog& sender) const;
     qint64 relayedQueued() const { return m_relayed; }
+    // Whether the peer has fallen far behind this sender, or all senders, while taking less than
+    // half of what comes; the senders wait for a reader far behind that takes more.
+    bool fellBehind(const SendBacklog& sender);
+    bool fellBehindAnySender();
     // What the queue costs in memory: its bytes and the bookkeeping of each queued piece.
     qint64 queuedCost() const;
     // How long the peer has taken none of what is queued for it; 0 while nothing is queued.
@@ -91,7 +96,11 @@ private:
     std::deque<Chunk> m_output;
     qint64 m_queued = 0;
     qint64 m_relayed = 0;                                       // the queued bytes that have a sender
-    std::unordered_map<const SendBacklog*, qint64> m_perSender; // senders with bytes queued here
+    struct Share { // one sender's messages waiting here
+        qint64 queued = 0;
+        ReaderPace pace;
+    };
+    std::unordered_map<const SendBacklog*, Share> m_perSender; // senders with bytes queued here
     qint64 m_lastProgressMs = 0; // when the queue last shrank, or last began to fill
     int m_systemQueued = 0;      // what the system held for the peer at the last look
     std::function<void()> m_done;

@@ -1,0 +1,49 @@
+#include "reader_pace.h"
+
+#include <algorithm>
+
+namespace {
+constexpr qint64 PeriodMs = 1000;
+// How long a reader far behind has to show its pace: long enough for the first bursts that the
+// system's buffers took for others, and for a reader that takes in bursts a few times a second,
+// to say little.
+constexpr qint64 FirstJudgedAfterMs = 2 * PeriodMs;
+} // namespace
+
+void ReaderPace::roll(qint64 nowMs) {
+    if (m_startMs < 0) {
+        m_startMs = nowMs;
+        m_last = m_now = Period{nowMs};
+    } else if (nowMs - m_now.startMs >= PeriodMs) {
+        m_last = m_now;
+        m_now = Period{nowMs};
+    }
+}
+
+void ReaderPace::came(qint64 bytes, qint64 nowMs) {
+    roll(nowMs);
+    m_now.came += bytes;
+    m_came += bytes;
+}
+
+void ReaderPace::taken(qint64 bytes, qint64 nowMs) {
+    roll(nowMs);
+    m_now.taken += bytes;
+    m_taken += bytes;
+}
+
+bool ReaderPace::keepsUp(qint64 nowMs) {
+    roll(nowMs);
+    if (m_paceBefore == 0) {
+        // The share asked of it grows to half over that time: one that takes next to nothing is
+        // cut at once, one that takes in bursts has time to show that it keeps up.
+        const qint64 age = nowMs - m_startMs;
+        if (age < FirstJudgedAfterMs) return 2 * m_taken * FirstJudgedAfterMs >= m_came * age;
+        if (2 * m_taken < m_came) return false;
+        m_paceBefore = double(m_came) / double(age);
+        return true;
+    }
+    const bool onePeriod = m_last.startMs == m_now.startMs;
+    const qint64 taken = m_now.taken + (onePeriod ? 0 : m_last.taken);
+    return 2 * double(taken) >= m_paceBefore * double(nowMs - m_last.startMs);
+}
