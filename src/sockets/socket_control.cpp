@@ -137,9 +137,6 @@ void SocketControl::SendData(const QString& text) {
     if (!m_connection || m_connection->broken()) return;
     const std::shared_ptr<SendBacklog> origin = m_shared.senders.current();
     const bool relayed = origin && origin != m_backlog;
-    // A reader that has fallen far behind the others while taking little loses its connection,
-    // as if it had gone away; so does a peer that has stopped reading.
-    if (relayed && m_connection->fellBehind(*origin)) return cut(SendQueueCut::FellBehind);
     if (relayed) origin->passedOnTo();
     m_connection->write(m_shared.encodeCache.encode(text), origin);
     if (!lookAgainAtSendQueue()) return;
@@ -149,7 +146,8 @@ void SocketControl::SendData(const QString& text) {
 
 bool SocketControl::lookAgainAtSendQueue() {
     if (m_connection->broken() || m_connection->queuedCost() <= MaxQueuedBytesPerConnection) return false;
-    // The senders it holds back send it nothing more: it is judged here.
+    // A reader that has fallen far behind the others while taking little loses its connection,
+    // as if it had gone away; so does a peer that has stopped reading.
     if (m_connection->fellBehindAnySender()) {
         cut(SendQueueCut::FellBehind);
         return false;

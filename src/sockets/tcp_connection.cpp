@@ -15,8 +15,6 @@
 
 namespace {
 constexpr int SendBufferBytes = 256 * 1024;
-// A peer that has taken nothing for this long is not judged by its pace.
-constexpr qint64 StalledNowMs = 1000;
 // Small messages for one peer are joined in one piece up to this size: a peer that reads nothing
 // then costs the bytes queued for it, not a queue entry and a buffer for each message. Larger ones
 // stay pieces of their own, whose bytes every reader of a broadcast shares.
@@ -126,25 +124,15 @@ void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 d
     if (here == 0) m_perSender.erase(origin.get());
 }
 
-qint64 TcpConnection::queuedFrom(const SendBacklog& sender) const {
-    const auto it = m_perSender.find(&sender);
-    return it == m_perSender.end() ? 0 : it->second.queued;
-}
-
-bool TcpConnection::fellBehind(const SendBacklog& sender) {
-    // Where most of a sender's readers are behind, they set its pace together.
-    const auto it = m_perSender.find(&sender);
-    if (it == m_perSender.end() || sender.mostReadersBehind()) return false;
-    Share& share = it->second;
-    const bool farBehind = share.queued > MaxQueuedBytesPerConnection ||
-                           (share.queued > BehindAboveBytes && m_relayed > 2 * MaxQueuedBytesPerConnection);
-    // One that takes nothing now is left to the rule for peers that stopped reading.
-    return farBehind && stalledForMs() < StalledNowMs && !share.pace.keepsUp(socketClockMs());
-}
-
 bool TcpConnection::fellBehindAnySender() {
-    for (const auto& [sender, share] : m_perSender)
-        if (fellBehind(*sender)) return true;
+    const qint64 nowMs = socketClockMs();
+    for (auto& [sender, share] : m_perSender) {
+        // Where most of a sender's readers are behind, they set its pace together.
+        if (sender->mostReadersBehind()) continue;
+        const bool farBehind = share.queued > MaxQueuedBytesPerConnection ||
+                               (share.queued > BehindAboveBytes && m_relayed > 2 * MaxQueuedBytesPerConnection);
+        if (farBehind && !share.pace.keepsUp(nowMs)) return true;
+    }
     return false;
 }
 

@@ -37,12 +37,8 @@ public:
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
-    // What waits here of this sender's messages, and of all senders'.
-    qint64 queuedFrom(const SendBacklog& sender) const;
-    qint64 relayedQueued() const { return m_relayed; }
-    // Whether the peer has fallen far behind this sender, or all senders, while taking less than
+    // Whether the peer has fallen far behind some sender, or all senders, while taking less than
     // half of what comes; the senders wait for a reader far behind that takes more.
-    bool fellBehind(const SendBacklog& sender);
     bool fellBehindAnySender();
     // What the queue costs in memory: its bytes and the bookkeeping of each queued piece.
     qint64 queuedCost() const;
