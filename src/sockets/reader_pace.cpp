@@ -3,11 +3,13 @@
 #include <algorithm>
 
 namespace {
-constexpr qint64 PeriodMs = 1000;
 // How long a reader far behind has to show its pace: long enough for the first bursts that the
 // system's buffers took for others, and for a reader that takes in bursts a few times a second,
 // to say little.
-constexpr qint64 FirstJudgedAfterMs = 2 * PeriodMs;
+constexpr qint64 FirstJudgedAfterMs = 2000;
+constexpr qint64 GraceMs = 500;
+// Its pace from then on is what it took over the last period or two of this length.
+constexpr qint64 PeriodMs = 2000;
 } // namespace
 
 void ReaderPace::roll(qint64 nowMs) {
@@ -35,10 +37,12 @@ void ReaderPace::taken(qint64 bytes, qint64 nowMs) {
 bool ReaderPace::keepsUp(qint64 nowMs) {
     roll(nowMs);
     if (m_paceBefore == 0) {
-        // The share asked of it grows to half over that time: one that takes next to nothing is
-        // cut at once, one that takes in bursts has time to show that it keeps up.
+        // The share asked of it grows from nothing to half over that time, after a grace for a
+        // reader that takes in bursts: one that takes next to nothing is cut soon, one that takes
+        // a fair share has time to show it.
         const qint64 age = nowMs - m_startMs;
-        if (age < FirstJudgedAfterMs) return 2 * m_taken * FirstJudgedAfterMs >= m_came * age;
+        if (age < FirstJudgedAfterMs)
+            return 2 * m_taken * (FirstJudgedAfterMs - GraceMs) >= m_came * std::max<qint64>(age - GraceMs, 0);
         if (2 * m_taken < m_came) return false;
         m_paceBefore = double(m_came) / double(age);
         return true;

@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 // How one reader keeps up with one sender's messages queued for it: what came for it and what it
-// took over the last second or two. Readers take in bursts, as TCP windows open and the system's
+// took over the last few seconds. Readers take in bursts, as TCP windows open and the system's
 // buffers fill and empty, so a shorter span would misjudge a reader that keeps up on average.
 class ReaderPace {
 public:
@@ -27,7 +27,7 @@ private:
     qint64 m_startMs = -1; // when its first byte came
     qint64 m_came = 0;
     qint64 m_taken = 0;
-    Period m_last{0}; // the period of about a second before this one
+    Period m_last{0}; // the period before this one
     Period m_now{0};
     double m_paceBefore = 0; // bytes a millisecond that came before the first answer
 };
