@@ -247,6 +247,7 @@ private slots:
         QTest::newRow("many senders to readers of one pace") << QList<int>(17, 4000) << 16 << 512 << 0 << false << QString();
         QTest::newRow("one two thirds as fast as the others") << QList<int>{-1, 6000, 6000, 4000} << 1 << 16384 << 0 << false << QString();
         QTest::newRow("one at 3 MB/s beside one that takes all") << QList<int>{-1, -1, 3000} << 1 << 16384 << 0 << false << QString();
+        QTest::newRow("one at 3 MB/s beside one that takes all, two pasting") << QList<int>{-1, -1, -1, 3000} << 2 << 8192 << 0 << false << QString();
         QTest::newRow("most readers slow, a few fast") << QList<int>{-1, -1, -1, 100, 100, 100} << 1 << 16384 << 0 << false << QString();
     }
     void readersWhoKeepThePaceAreNot() { readers(); }
@@ -456,11 +457,11 @@ private slots:
         QTest::newRow("just under a sixth after one second") << QList<QList<int>>{{1000, 6000, 990}} << QList<bool>{false};
         QTest::newRow("a third after two seconds") << QList<QList<int>>{{2000, 6000, 2000}} << QList<bool>{false};
         QTest::newRow("half after two seconds") << QList<QList<int>>{{2000, 1000, 500}} << QList<bool>{true};
-        QTest::newRow("two thirds, then held at half of that pace")
-            << QList<QList<int>>{{2000, 6000, 4000}, {2000, 3000, 3000}, {2500, 3000, 3000}} << QList<bool>{true, true, true};
-        QTest::newRow("two thirds, then held at just under half of that pace")
-            << QList<QList<int>>{{2000, 6000, 4000}, {2000, 2990, 2990}} << QList<bool>{true, false};
-        QTest::newRow("two thirds, then a trickle") << QList<QList<int>>{{2000, 6000, 4000}, {1500, 500, 500}} << QList<bool>{true, false};
+        QTest::newRow("two thirds, then held at half its own pace")
+            << QList<QList<int>>{{2000, 6000, 4000}, {2000, 2000, 2000}, {2500, 2000, 2000}} << QList<bool>{true, true, true};
+        QTest::newRow("two thirds, then held at just under half its own pace")
+            << QList<QList<int>>{{2000, 6000, 4000}, {2000, 1990, 1990}} << QList<bool>{true, false};
+        QTest::newRow("two thirds, then a trickle") << QList<QList<int>>{{2000, 6000, 4000}, {2500, 500, 500}} << QList<bool>{true, false};
     }
     void aReaderFarBehindIsJudgedByItsPace() {
         QFETCH(QList<QList<int>>, periods);

@@ -36,7 +36,7 @@ void ReaderPace::taken(qint64 bytes, qint64 nowMs) {
 
 bool ReaderPace::keepsUp(qint64 nowMs) {
     roll(nowMs);
-    if (m_paceBefore == 0) {
+    if (m_paceShown == 0) {
         // The share asked of it grows from nothing to half over that time, after a grace for a
         // reader that takes in bursts: one that takes next to nothing is cut soon, one that takes
         // a fair share has time to show it.
@@ -44,10 +44,10 @@ bool ReaderPace::keepsUp(qint64 nowMs) {
         if (age < FirstJudgedAfterMs)
             return 2 * m_taken * (FirstJudgedAfterMs - GraceMs) >= m_came * std::max<qint64>(age - GraceMs, 0);
         if (2 * m_taken < m_came) return false;
-        m_paceBefore = double(m_came) / double(age);
+        m_paceShown = double(m_taken) / double(age);
         return true;
     }
     const bool onePeriod = m_last.startMs == m_now.startMs;
     const qint64 taken = m_now.taken + (onePeriod ? 0 : m_last.taken);
-    return 2 * double(taken) >= m_paceBefore * double(nowMs - m_last.startMs);
+    return 2 * double(taken) >= m_paceShown * double(nowMs - m_last.startMs);
 }

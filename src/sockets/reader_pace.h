@@ -11,9 +11,9 @@ public:
     void taken(qint64 bytes, qint64 nowMs);
 
     // Whether the reader takes at least half of what comes. While a reader is far behind its
-    // sender waits for it, and then what comes is only what it takes; so the first answer, given
-    // once the reader has had time to show its pace, keeps the sender's pace until then, and from
-    // then on the reader must take at least half of that pace.
+    // sender waits for it, and then what comes is only what it takes; so the first answer is given
+    // once the reader has had time to show its pace, and from then on the reader must keep at least
+    // half of the pace it showed: it cannot slow its senders down to a trickle.
     bool keepsUp(qint64 nowMs);
 
 private:
@@ -29,5 +29,5 @@ private:
     qint64 m_taken = 0;
     Period m_last{0}; // the period before this one
     Period m_now{0};
-    double m_paceBefore = 0; // bytes a millisecond that came before the first answer
+    double m_paceShown = 0; // bytes a millisecond it took until the first answer
 };

@@ -9,10 +9,10 @@ inline constexpr qint64 BehindAboveBytes = 256 * 1024;
 inline constexpr qint64 CaughtUpBelowBytes = 64 * 1024;
 
 // Most a connection may have queued for a peer that has taken nothing for a while, and most a
-// reader may have of one sender's messages waiting while most of that sender's readers keep up.
-// There the sender waits for the reader while it takes at least half of what comes; one that
-// stopped reading, or takes less, loses its connection instead of growing the program's memory
-// without end. A peer that keeps up takes any amount, a message larger than this too.
+// reader may have of the senders' messages waiting while most of their readers keep up. There
+// its senders wait for the reader while it takes at least half of what comes; one that stopped
+// reading, or takes less, loses its connection instead of growing the program's memory without
+// end. A peer that keeps up takes any amount, a message larger than this too.
 inline constexpr qint64 MaxQueuedBytesPerConnection = 4 * 1024 * 1024;
 
 // What one sender's messages have queued at the other connections and not yet handed to the
@@ -25,7 +25,7 @@ struct SendBacklog {
     int readers = 1;                    // the other connections its last message went to
     int readersBehind = 0;              // readers with more than BehindAboveBytes of these waiting
     int readersNotCaughtUp = 0;         // readers with CaughtUpBelowBytes or more of these waiting
-    int readersAtTheCap = 0;            // readers with more than MaxQueuedBytesPerConnection of these
+    int readersFarBehind = 0;           // readers it waits for, or cuts (see TcpConnection::farBehind)
     std::function<void()> onChanged;    // the sender looks again at whether it may read
 
     bool mostReadersBehind() const { return 2 * readersBehind > readers; }

@@ -244,13 +244,13 @@ void SocketControl::updateReadPause() {
     // A reader far behind the rest is waited for while it takes at least half of what comes,
     // and cut otherwise.
     bool paused = m_connection->readPaused();
-    if (!paused && (m_backlog->readersAtTheCap > 0 || (m_backlog->mostReadersBehind() && queued > m_allowance))) {
+    if (!paused && (m_backlog->readersFarBehind > 0 || (m_backlog->mostReadersBehind() && queued > m_allowance))) {
         paused = true;
         m_pausedAtMs = socketClockMs();
-    } else if (paused && m_backlog->readersAtTheCap == 0 && m_backlog->mostReadersCaughtUp()) {
+    } else if (paused && m_backlog->readersFarBehind == 0 && m_backlog->mostReadersCaughtUp()) {
         paused = false;
         m_allowance = 0;
-    } else if (paused && m_backlog->readersAtTheCap == 0 &&
+    } else if (paused && m_backlog->readersFarBehind == 0 &&
                socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {
         // The stall is counted from the pause too: a sender whose bytes wait only at readers
         // that never take any gains one allowance per stall, not one at every look. Readers that

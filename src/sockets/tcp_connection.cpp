@@ -25,6 +25,10 @@ constexpr qsizetype SmallMessageBytes = 1024;
 constexpr qint64 PieceCostBytes = 128;
 } // namespace
 
+bool TcpConnection::farBehind(qint64 fromSender, qint64 relayed) {
+    return fromSender > BehindAboveBytes && relayed > MaxQueuedBytesPerConnection;
+}
+
 qint64 socketClockMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -112,6 +116,7 @@ qsizetype TcpConnection::sendSome(const char* data, qsizetype size) {
 void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 delta) {
     if (!origin) return;
     origin->queued += delta;
+    const qint64 relayedBefore = m_relayed;
     m_relayed += delta;
     Share& share = m_perSender[origin.get()];
     const qint64 before = share.queued, here = before + delta;
@@ -120,7 +125,15 @@ void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 d
     else share.pace.taken(-delta, socketClockMs());
     origin->readersBehind += int(here > BehindAboveBytes) - int(before > BehindAboveBytes);
     origin->readersNotCaughtUp += int(here >= CaughtUpBelowBytes) - int(before >= CaughtUpBelowBytes);
-    origin->readersAtTheCap += int(here > MaxQueuedBytesPerConnection) - int(before > MaxQueuedBytesPerConnection);
+    origin->readersFarBehind += int(farBehind(here, m_relayed)) - int(farBehind(before, relayedBefore));
+    // As the whole queue passes its cap, or falls back under it, so do the other senders' shares.
+    if ((relayedBefore > MaxQueuedBytesPerConnection) != (m_relayed > MaxQueuedBytesPerConnection)) {
+        for (auto& [sender, other] : m_perSender) {
+            if (sender == origin.get() || other.queued <= BehindAboveBytes) continue;
+            sender->readersFarBehind += m_relayed > MaxQueuedBytesPerConnection ? 1 : -1;
+            if (sender->onChanged) sender->onChanged();
+        }
+    }
     if (here == 0) m_perSender.erase(origin.get());
 }
 
@@ -129,9 +142,7 @@ bool TcpConnection::fellBehindAnySender() {
     for (auto& [sender, share] : m_perSender) {
         // Where most of a sender's readers are behind, they set its pace together.
         if (sender->mostReadersBehind()) continue;
-        const bool farBehind = share.queued > MaxQueuedBytesPerConnection ||
-                               (share.queued > BehindAboveBytes && m_relayed > 2 * MaxQueuedBytesPerConnection);
-        if (farBehind && !share.pace.keepsUp(nowMs)) return true;
+        if (farBehind(share.queued, m_relayed) && !share.pace.keepsUp(nowMs)) return true;
     }
     return false;
 }

@@ -70,6 +70,9 @@ private:
     void fail(int error);
     void dropOutput();
     void account(const std::shared_ptr<SendBacklog>& origin, qint64 delta);
+    // A reader is far behind a sender when it is behind that sender and its queue of all
+    // senders' messages is past its cap: the cap is the reader's, however many send.
+    static bool farBehind(qint64 fromSender, qint64 relayed);
     void updateInterest();
     void checkFinished();
 
@@ -96,7 +99,7 @@ private:
         qint64 queued = 0;
         ReaderPace pace;
     };
-    std::unordered_map<const SendBacklog*, Share> m_perSender; // senders with bytes queued here
+    std::unordered_map<SendBacklog*, Share> m_perSender; // senders with bytes queued here
     qint64 m_lastProgressMs = 0; // when the queue last shrank, or last began to fill
     int m_systemQueued = 0;      // what the system held for the peer at the last look
     std::function<void()> m_done;
