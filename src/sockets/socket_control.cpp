@@ -14,9 +14,9 @@ const QString wrongStateText =
 // How long a message that ends inside a character waits for the rest of it.
 constexpr int HoldMs = 100;
 
-// A sender stops being read while most of its readers are behind it, or one is far behind, and is
-// read again once most have caught up and none is far behind, or when none of its bytes has left
-// for a while (the connections it waits at are not reading; they are cut at their own limit).
+// A sender stops being read while most of its readers are behind it, and is read again once most
+// have caught up, or when none of its bytes has left for a while (the connections it waits at are
+// not reading; they are cut at their own limit).
 constexpr qint64 StalledMs = 250;
 // After such a stall the sender may queue this much more before it waits again, so that a
 // connection that never reads reaches its limit soon instead of slowing the sender for long.
@@ -137,6 +137,15 @@ void SocketControl::SendData(const QString& text) {
     if (!m_connection || m_connection->broken()) return;
     const std::shared_ptr<SendBacklog> origin = m_shared.senders.current();
     const bool relayed = origin && origin != m_backlog;
+    // A reader that has fallen far behind the others loses its connection, as if it had gone away:
+    // far behind on this sender, or behind here while the messages of many senders pile up. So
+    // does a peer that has stopped reading.
+    if (relayed && !origin->mostReadersBehind()) {
+        const qint64 fromSender = m_connection->queuedFrom(*origin);
+        if (fromSender > MaxQueuedBytesPerConnection ||
+            (fromSender > BehindAboveBytes && m_connection->relayedQueued() > 2 * MaxQueuedBytesPerConnection))
+            return cut(SendQueueCut::FellBehind);
+    }
     if (relayed) origin->passedOnTo();
     m_connection->write(m_shared.encodeCache.encode(text), origin);
     if (!lookAgainAtSendQueue()) return;
@@ -146,12 +155,6 @@ void SocketControl::SendData(const QString& text) {
 
 bool SocketControl::lookAgainAtSendQueue() {
     if (m_connection->broken() || m_connection->queuedCost() <= MaxQueuedBytesPerConnection) return false;
-    // A reader that has fallen far behind the others while taking little loses its connection,
-    // as if it had gone away; so does a peer that has stopped reading.
-    if (m_connection->fellBehindAnySender()) {
-        cut(SendQueueCut::FellBehind);
-        return false;
-    }
     if (m_connection->stalledForMs() < SendQueueStalledMs) return true;
     cut(SendQueueCut::Stalled);
     return false;
@@ -241,16 +244,15 @@ void SocketControl::onConnected(int error) {
 void SocketControl::updateReadPause() {
     if (!m_connection) return; // a connection always has its backlog
     const qint64 queued = m_backlog->queued;
-    // A reader far behind the rest is waited for while it takes at least half of what comes,
-    // and cut otherwise.
+    // A reader far behind the rest is cut, not waited for.
     bool paused = m_connection->readPaused();
-    if (!paused && (m_backlog->readersFarBehind > 0 || (m_backlog->mostReadersBehind() && queued > m_allowance))) {
+    if (!paused && m_backlog->mostReadersBehind() && queued > m_allowance) {
         paused = true;
         m_pausedAtMs = socketClockMs();
-    } else if (paused && m_backlog->readersFarBehind == 0 && m_backlog->mostReadersCaughtUp()) {
+    } else if (paused && m_backlog->mostReadersCaughtUp()) {
         paused = false;
         m_allowance = 0;
-    } else if (paused && m_backlog->readersFarBehind == 0 &&
+    } else if (paused && m_backlog->readersAtTheCap == 0 &&
                socketClockMs() - qMax(m_backlog->lastDrainMs, m_pausedAtMs) > StalledMs) {
         // The stall is counted from the pause too: a sender whose bytes wait only at readers
         // that never take any gains one allowance per stall, not one at every look. Readers that

@@ -25,10 +25,6 @@ constexpr qsizetype SmallMessageBytes = 1024;
 constexpr qint64 PieceCostBytes = 128;
 } // namespace
 
-bool TcpConnection::farBehind(qint64 fromSender, qint64 relayed) {
-    return fromSender > BehindAboveBytes && relayed > MaxQueuedBytesPerConnection;
-}
-
 qint64 socketClockMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -116,35 +112,19 @@ qsizetype TcpConnection::sendSome(const char* data, qsizetype size) {
 void TcpConnection::account(const std::shared_ptr<SendBacklog>& origin, qint64 delta) {
     if (!origin) return;
     origin->queued += delta;
-    const qint64 relayedBefore = m_relayed;
     m_relayed += delta;
-    Share& share = m_perSender[origin.get()];
-    const qint64 before = share.queued, here = before + delta;
-    share.queued = here;
-    if (delta > 0) share.pace.came(delta, socketClockMs());
-    else share.pace.taken(-delta, socketClockMs());
+    qint64& here = m_perSender[origin.get()];
+    const qint64 before = here;
+    here += delta;
     origin->readersBehind += int(here > BehindAboveBytes) - int(before > BehindAboveBytes);
     origin->readersNotCaughtUp += int(here >= CaughtUpBelowBytes) - int(before >= CaughtUpBelowBytes);
-    origin->readersFarBehind += int(farBehind(here, m_relayed)) - int(farBehind(before, relayedBefore));
-    // As the whole queue passes its cap, or falls back under it, so do the other senders' shares.
-    if ((relayedBefore > MaxQueuedBytesPerConnection) != (m_relayed > MaxQueuedBytesPerConnection)) {
-        for (auto& [sender, other] : m_perSender) {
-            if (sender == origin.get() || other.queued <= BehindAboveBytes) continue;
-            sender->readersFarBehind += m_relayed > MaxQueuedBytesPerConnection ? 1 : -1;
-            if (sender->onChanged) sender->onChanged();
-        }
-    }
+    origin->readersAtTheCap += int(here > MaxQueuedBytesPerConnection) - int(before > MaxQueuedBytesPerConnection);
     if (here == 0) m_perSender.erase(origin.get());
 }
 
-bool TcpConnection::fellBehindAnySender() {
-    const qint64 nowMs = socketClockMs();
-    for (auto& [sender, share] : m_perSender) {
-        // Where most of a sender's readers are behind, they set its pace together.
-        if (sender->mostReadersBehind()) continue;
-        if (farBehind(share.queued, m_relayed) && !share.pace.keepsUp(nowMs)) return true;
-    }
-    return false;
+qint64 TcpConnection::queuedFrom(const SendBacklog& sender) const {
+    const auto it = m_perSender.find(&sender);
+    return it == m_perSender.end() ? 0 : it->second;
 }
 
 qint64 TcpConnection::queuedCost() const { return m_queued + qint64(m_output.size()) * PieceCostBytes; }

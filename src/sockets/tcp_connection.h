@@ -1,6 +1,5 @@
 #pragma once
 
-#include "reader_pace.h"
 #include "send_backlog.h"
 #include "socket_poller.h"
 
@@ -37,9 +36,9 @@ public:
 
     void write(const QByteArray& bytes, const std::shared_ptr<SendBacklog>& origin);
     qint64 queuedBytes() const { return m_queued; }
-    // Whether the peer has fallen far behind some sender, or all senders, while taking less than
-    // half of what comes; the senders wait for a reader far behind that takes more.
-    bool fellBehindAnySender();
+    // What waits here of this sender's messages, and of all senders'.
+    qint64 queuedFrom(const SendBacklog& sender) const;
+    qint64 relayedQueued() const { return m_relayed; }
     // What the queue costs in memory: its bytes and the bookkeeping of each queued piece.
     qint64 queuedCost() const;
     // How long the peer has taken none of what is queued for it; 0 while nothing is queued.
@@ -70,9 +69,6 @@ private:
     void fail(int error);
     void dropOutput();
     void account(const std::shared_ptr<SendBacklog>& origin, qint64 delta);
-    // A reader is far behind a sender when it is behind that sender and its queue of all
-    // senders' messages is past its cap: the cap is the reader's, however many send.
-    static bool farBehind(qint64 fromSender, qint64 relayed);
     void updateInterest();
     void checkFinished();
 
@@ -95,11 +91,7 @@ private:
     std::deque<Chunk> m_output;
     qint64 m_queued = 0;
     qint64 m_relayed = 0;                                       // the queued bytes that have a sender
-    struct Share { // one sender's messages waiting here
-        qint64 queued = 0;
-        ReaderPace pace;
-    };
-    std::unordered_map<SendBacklog*, Share> m_perSender; // senders with bytes queued here
+    std::unordered_map<const SendBacklog*, qint64> m_perSender; // senders with bytes queued here
     qint64 m_lastProgressMs = 0; // when the queue last shrank, or last began to fill
     int m_systemQueued = 0;      // what the system held for the peer at the last look
     std::function<void()> m_done;
