@@ -25,6 +25,12 @@ using namespace testing;
 
 namespace {
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool Instrumented = true;
+#else
+constexpr bool Instrumented = false;
+#endif
+
 // Steps: "A+" A connects and is accepted; "A*" A connects; "A=nick" A connects and joins (the
 // others get the joined notice); "A>text" A sends; "A<text" A receives exactly that next; "A!" the
 // server ends A's connection (FIN); "A-" A closes; "A^" A resets; "#line" the server's user types a line; "?" the
@@ -320,9 +326,11 @@ private:
         if (!kept.empty()) QCOMPARE_LT(std::ranges::max(kept) - std::ranges::min(kept), 6 << 20);
         QCOMPARE(server.shortTexts.count(QStringLiteral("Send queue exceeded")), wasCut.size());
         QVERIFY(wasCut.isEmpty() || server.shortTexts.contains("client 127.0.0.1 " + cut.section(QLatin1Char(' '), 1) + ", its connection was cut.\r\n"));
-        // Where no reader takes all it can, the program mostly waits, and waits idle.
-        if (std::all_of(rates.begin() + senders, rates.end(), [](int rate) { return rate >= 0; }))
-            QCOMPARE_LT(threadCpuMs() - cpu, clock.elapsed() * 3 / 4);
+        // Where no reader takes all it can, the program mostly waits, and waits idle. Senders
+        // read too where they are sent to. Instrumented builds spend their time elsewhere.
+        bool waits = !Instrumented;
+        for (size_t i = 0; i < peers.size(); ++i) waits &= rates[i] >= 0 || expected(i) == 0;
+        if (waits) QCOMPARE_LT(threadCpuMs() - cpu, clock.elapsed() * 3 / 4);
     }
 
 private slots:
